@@ -1,0 +1,208 @@
+#include "flv/byte_stream.h"
+
+#include "flv/file_seek.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length)
+{
+    std::uint32_t value = 0;
+    for (std::int8_t i = 0; i < length; ++i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value)
+{
+    for (std::int8_t i = length - 1; i >= 0; --i) {
+        bytes[i] = static_cast<std::uint8_t>(value & 0xFF);
+        value >>= 8;
+    }
+}
+
+bool open_in(in_stream& in, const std::string& path)
+{
+    in.path = path;
+    in.file = std::fopen(path.c_str(), "rb");
+    if (in.file == nullptr) {
+        in.error = errno;
+        return false;
+    }
+    // Reads go through our own block buffer only.
+    std::setvbuf(in.file, nullptr, _IONBF, 0);
+    in.buf.resize(IN_BUFFER_SIZE);
+    in.pos = in.len = 0;
+    in.buf_offset = 0;
+    in.error = 0;
+    return true;
+}
+
+void close_in(in_stream& in)
+{
+    if (in.file != nullptr)
+        std::fclose(in.file);
+    in.file = nullptr;
+}
+
+std::uint64_t in_offset(const in_stream& in)
+{
+    return in.buf_offset + in.pos;
+}
+
+bool seek_in(in_stream& in, std::uint64_t offset)
+{
+    if (!seek_file(in.file, offset)) {
+        in.error = errno != 0 ? errno : EINVAL;
+        return false;
+    }
+    in.buf_offset = offset;
+    in.pos = in.len = 0;
+    return true;
+}
+
+// Keeps the unread bytes, moves them to the front and reads more behind them.
+static bool refill(in_stream& in)
+{
+    if (in.error != 0 || in.file == nullptr)
+        return false;
+    const std::size_t kept = in.len - in.pos;
+    if (kept > 0 && in.pos > 0)
+        std::memmove(in.buf.data(), in.buf.data() + in.pos, kept);
+    in.buf_offset += in.pos;
+    in.pos = 0;
+    in.len = kept;
+    const std::size_t got = std::fread(in.buf.data() + kept, 1, in.buf.size() - kept, in.file);
+    if (got == 0 && std::ferror(in.file))
+        in.error = errno != 0 ? errno : EIO;
+    in.len += got;
+    return got > 0;
+}
+
+std::size_t read_bytes(in_stream& in, std::uint8_t* dst, std::size_t count)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        if (in.pos == in.len && !refill(in))
+            break;
+        const std::size_t chunk = std::min(count - done, in.len - in.pos);
+        std::memcpy(dst + done, in.buf.data() + in.pos, chunk);
+        in.pos += chunk;
+        done += chunk;
+    }
+    return done;
+}
+
+std::uint64_t skip_bytes(in_stream& in, std::uint64_t count)
+{
+    std::uint64_t done = 0;
+    while (done < count) {
+        if (in.pos == in.len && !refill(in))
+            break;
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count - done, in.len - in.pos));
+        in.pos += chunk;
+        done += chunk;
+    }
+    return done;
+}
+
+std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count)
+{
+    std::uint64_t done = 0;
+    while (done < count) {
+        if (in.pos == in.len && !refill(in))
+            break;
+        const std::size_t chunk =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count - done, in.len - in.pos));
+        if (!write_bytes(out, in.buf.data() + in.pos, chunk))
+            break;
+        in.pos += chunk;
+        done += chunk;
+    }
+    return done;
+}
+
+std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count)
+{
+    if (in.len - in.pos < count)
+        refill(in);
+    *bytes = in.buf.data() + in.pos;
+    return std::min(count, in.len - in.pos);
+}
+
+bool open_out(out_stream& out, const std::string& path)
+{
+    out.path = path;
+    out.len = 0;
+    out.error = 0;
+    out.file = std::fopen(path.c_str(), "wb");
+    if (out.file == nullptr) {
+        out.error = errno;
+        return false;
+    }
+    std::setvbuf(out.file, nullptr, _IONBF, 0);
+    out.buf.resize(OUT_BUFFER_SIZE);
+    return true;
+}
+
+static bool write_through(out_stream& out, const std::uint8_t* src, std::size_t count)
+{
+    if (std::fwrite(src, 1, count, out.file) != count) {
+        out.error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+static bool flush_out(out_stream& out)
+{
+    if (out.len == 0)
+        return true;
+    const bool ok = write_through(out, out.buf.data(), out.len);
+    out.len = 0;
+    return ok;
+}
+
+bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
+{
+    if (out.error != 0)
+        return false;
+    if (count <= out.buf.size() - out.len) {
+        std::memcpy(out.buf.data() + out.len, src, count);
+        out.len += count;
+        return true;
+    }
+    if (!flush_out(out))
+        return false;
+    // A block as large as the buffer goes straight to the file.
+    if (count >= out.buf.size())
+        return write_through(out, src, count);
+    std::memcpy(out.buf.data(), src, count);
+    out.len = count;
+    return true;
+}
+
+bool close_out(out_stream& out)
+{
+    if (out.file == nullptr)
+        return true;
+    bool ok = out.error == 0 && flush_out(out);
+    if (std::fclose(out.file) != 0 && ok) {
+        out.error = errno != 0 ? errno : EIO;
+        ok = false;
+    }
+    out.file = nullptr;
+    return ok;
+}
+
+void discard_out(out_stream& out)
+{
+    if (out.file == nullptr)
+        return;
+    std::fclose(out.file);
+    out.file = nullptr;
+    out.len = 0;
+    std::remove(out.path.c_str());
+}

@@ -1,0 +1,56 @@
+// Block-buffered byte streams for the recording and the slide files. Each
+// stream owns one fixed buffer, so memory stays constant whatever the size of
+// the recording or of its tags.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct in_stream {
+    std::FILE* file = nullptr;
+    std::string path;
+    std::vector<std::uint8_t> buf;
+    std::size_t pos = 0;          // next unread byte in buf
+    std::size_t len = 0;          // bytes held in buf
+    std::uint64_t buf_offset = 0; // file offset of buf[0]
+    int error = 0;                // errno of a failed read, 0 if none
+};
+
+struct out_stream {
+    std::FILE* file = nullptr;
+    std::string path;
+    std::vector<std::uint8_t> buf;
+    std::size_t len = 0;
+    int error = 0; // errno of a failed write or close, 0 if none
+};
+
+constexpr std::size_t IN_BUFFER_SIZE = 256 * 1024;
+constexpr std::size_t OUT_BUFFER_SIZE = 128 * 1024;
+
+// Big-endian fields of 0 to 4 bytes; a length of 0 or less yields 0.
+std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length);
+void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value);
+
+bool open_in(in_stream& in, const std::string& path);
+void close_in(in_stream& in);
+std::uint64_t in_offset(const in_stream& in);
+bool seek_in(in_stream& in, std::uint64_t offset);
+
+// Each returns the number of bytes it moved: fewer than asked at the end of
+// the recording, on a read error (in.error) or a write error (out.error).
+std::size_t read_bytes(in_stream& in, std::uint8_t* dst, std::size_t count);
+std::uint64_t skip_bytes(in_stream& in, std::uint64_t count);
+std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count);
+
+// Makes up to count (at most a few bytes) readable without consuming them.
+std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count);
+
+bool open_out(out_stream& out, const std::string& path);
+bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count);
+// Flushes and closes; false (with out.error) if anything was lost.
+bool close_out(out_stream& out);
+// Closes without flushing and deletes the file: for a slide left unfinished.
+void discard_out(out_stream& out);

@@ -1,0 +1,23 @@
+#if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
+#define _FILE_OFFSET_BITS 64
+#endif
+
+#include "flv/file_seek.h"
+
+#include <cstdio>
+#include <limits>
+
+#if !defined(_WIN32)
+#include <sys/types.h>
+#endif
+
+bool seek_file(std::FILE* file, std::uint64_t offset)
+{
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        return false;
+#if defined(_WIN32)
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}

@@ -1,0 +1,46 @@
+// FLV layout as the splitter reads and writes it. All multi-byte fields are
+// unsigned big-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// File header: Signature (3), Version (1), type flags (1), DataOffset (4).
+constexpr std::size_t FLV_HEADER_SIZE = 9;
+constexpr std::size_t FLV_DATA_OFFSET_POS = 5;
+
+// Every tag is followed by a PreviousTagSize; one also stands before the first.
+constexpr std::size_t PREV_TAG_SIZE_LEN = 4;
+
+// Tag header: TagType (1), DataSize (3), Timestamp (3), TimestampExtended (1),
+// StreamID (3).
+constexpr std::size_t TAG_HEADER_SIZE = 11;
+constexpr std::size_t TAG_TYPE_POS = 0;
+constexpr std::size_t TAG_DATA_SIZE_POS = 1;
+constexpr std::size_t TAG_TIMESTAMP_POS = 4;
+constexpr std::size_t TAG_TIMESTAMP_EXT_POS = 7;
+
+constexpr std::uint8_t TAG_AUDIO = 8;
+constexpr std::uint8_t TAG_VIDEO = 9;
+constexpr std::uint8_t TAG_SCRIPT = 18;
+
+// Slide file kinds are tag type values.
+constexpr std::uint8_t KIND_MP3 = TAG_AUDIO;
+constexpr std::uint8_t KIND_FLV = TAG_VIDEO;
+
+// First byte of audio tag data: SoundFormat in the high nibble.
+constexpr std::uint8_t SOUND_MP3 = 2;
+constexpr std::uint8_t SOUND_AAC = 10;
+constexpr std::uint8_t SOUND_MP3_8K = 14;
+constexpr std::uint8_t AAC_SEQUENCE_HEADER = 0;
+
+// First byte of video tag data: FrameType in the high nibble, CodecID in the
+// low one; with the ExHeader bit set, the low nibble is the packet type.
+constexpr std::uint8_t VIDEO_CODEC_AVC = 7;
+constexpr std::uint8_t VIDEO_CODEC_HEVC = 12;
+constexpr std::uint8_t AVC_SEQUENCE_HEADER = 0;
+constexpr std::uint8_t VIDEO_EX_HEADER_BIT = 0x80;
+constexpr std::uint8_t VIDEO_EX_SEQUENCE_START = 0;
+
+// Sequence headers larger than this are not carried into later slides.
+constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;
