@@ -1,0 +1,12 @@
+// Slide file names: <base>_<n>.flv and <base>_<n>.mp3 beside the recording.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The recording path up to the first ".flv" of its file-name part (after the
+// last '/' or '\'); the whole path when that part holds no ".flv".
+std::string slide_base_name(const std::string& recording_path);
+
+// "%s_%i.%s": kind 8 (low 8 bits) names an .mp3 file, any other kind an .flv.
+std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, int kind);

@@ -1,0 +1,98 @@
+// Exit statuses and what a failed run leaves behind.
+#include "flv_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<test_tag> two_slides()
+{
+    std::vector<test_tag> tags;
+    for (std::uint32_t ts = 0; ts <= 2000; ts += 100)
+        tags.push_back({9, ts, 0, tag_data(50, ts)});
+    return tags;
+}
+
+struct failure_case {
+    const char* name;
+    int failing_slide;       // slide whose .flv path is spoiled
+    void (*spoil)(const fs::path& slide_path);
+    const char* reason;
+};
+
+void make_folder(const fs::path& p) { fs::create_directory(p); }
+void link_to_full_disk(const fs::path& p) { fs::create_symlink("/dev/full", p); }
+
+const failure_case failure_cases[] = {
+    {"first slide cannot be created", 0, make_folder, "Is a directory"},
+    {"second slide cannot be created", 1, make_folder, "Is a directory"},
+    {"first slide hits a full disk", 0, link_to_full_disk, "No space left on device"},
+    {"second slide hits a full disk", 1, link_to_full_disk, "No space left on device"},
+};
+
+TEST(ExitStatus, FailedRunKeepsOnlyFinishedSlides)
+{
+    for (const failure_case& c : failure_cases) {
+        const fs::path dir = make_scratch_dir("failure");
+        const fs::path rec = dir / "talk.flv", cue = dir / "talk.cue";
+        const fs::path failing = dir / ("talk_" + std::to_string(c.failing_slide) + ".flv");
+        write_file(rec, make_recording(two_slides()));
+        write_text(cue, "1\n");
+        c.spoil(failing);
+
+        const run_result r = run_slidecut({rec.string(), cue.string()});
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(r.out.find("Program complete."), std::string::npos) << c.name;
+        EXPECT_NE(r.err.find(failing.string() + ": " + c.reason), std::string::npos) << c.name << ": " << r.err;
+        if (c.failing_slide == 1) {
+            EXPECT_EQ(parse_flv(read_file(dir / "talk_0.flv")).tags.size(), 11u) << c.name << ": finished slide kept";
+        }
+        if (c.spoil == link_to_full_disk) {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(failing))) << c.name << ": partial slide removed";
+        }
+        EXPECT_FALSE(fs::exists(dir / "talk_2.flv")) << c.name << ": the run stops at once";
+        fs::remove_all(dir);
+    }
+}
+
+TEST(ExitStatus, CommandLineAndRecording)
+{
+    const fs::path dir = make_scratch_dir("statuses");
+    const fs::path rec = dir / "talk.flv", cue = dir / "talk.cue";
+    write_file(rec, make_recording(two_slides()));
+    write_text(cue, "1\n");
+    const std::string missing = (dir / "missing.flv").string();
+    const std::string long_name = (dir / (std::string(250, 'n') + ".flv")).string();
+    write_file(long_name, make_recording(two_slides()));
+
+    struct status_case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::string err_part;
+    };
+    const status_case cases[] = {
+        {"no arguments", {}, 2, "invalid command line\n", "usage: slidecut"},
+        {"one argument", {rec.string()}, 2, "invalid command line\n", "usage: slidecut"},
+        {"missing recording", {missing, cue.string()}, 1,
+         "Processing [" + missing + "] with cue file [" + cue.string() + "]\nFailed to open " + missing,
+         missing + ": No such file or directory"},
+        {"slide name too long", {long_name, cue.string()}, 1, "", "File name too long"},
+        {"complete run", {rec.string(), cue.string()}, 0, "", ""},
+    };
+    for (const status_case& c : cases) {
+        const run_result r = run_slidecut(c.args);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        if (!c.out.empty()) {
+            EXPECT_EQ(r.out, c.out) << c.name;
+        }
+        EXPECT_NE(r.err.find(c.err_part), std::string::npos) << c.name << ": " << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "missing_0.flv"));
+    fs::remove_all(dir);
+}
+
+}  // namespace

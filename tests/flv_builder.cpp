@@ -1,0 +1,140 @@
+#include "flv_builder.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+static void put_be(bytes& out, std::uint32_t value, int length)
+{
+    for (int i = length - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+static std::uint32_t be(const bytes& in, std::size_t pos, int length)
+{
+    std::uint32_t v = 0;
+    for (int i = 0; i < length; ++i)
+        v = (v << 8) | in[pos + static_cast<std::size_t>(i)];
+    return v;
+}
+
+bytes flv_header(std::uint32_t data_offset)
+{
+    bytes h = {'F', 'L', 'V', 1, 5};
+    put_be(h, data_offset, 4);
+    return h;
+}
+
+void append_tag(bytes& out, const test_tag& tag)
+{
+    out.push_back(tag.type);
+    put_be(out, static_cast<std::uint32_t>(tag.data.size()), 3);
+    put_be(out, tag.ts & 0xFFFFFF, 3);
+    out.push_back(tag.ext);
+    put_be(out, 0, 3);
+    out.insert(out.end(), tag.data.begin(), tag.data.end());
+    put_be(out, static_cast<std::uint32_t>(11 + tag.data.size()), 4);
+}
+
+bytes make_recording(const std::vector<test_tag>& tags, std::uint32_t data_offset)
+{
+    bytes out = flv_header(data_offset);
+    out.resize(data_offset, 0xAB);
+    put_be(out, 0, 4);
+    for (const test_tag& tag : tags)
+        append_tag(out, tag);
+    return out;
+}
+
+bytes tag_data(std::size_t size, std::uint32_t seed, std::uint8_t first)
+{
+    std::mt19937 gen(seed);
+    bytes data(size);
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>(gen());
+    if (size > 0)
+        data[0] = first;
+    return data;
+}
+
+parsed_flv parse_flv(const bytes& file)
+{
+    parsed_flv p;
+    if (file.size() < 13)
+        return p;
+    p.header.assign(file.begin(), file.begin() + 9);
+    if (be(file, 9, 4) != 0)
+        return p;
+    std::size_t pos = 13;
+    while (pos + 11 <= file.size()) {
+        test_tag tag{file[pos], be(file, pos + 4, 3), file[pos + 7], {}};
+        const std::size_t size = be(file, pos + 1, 3);
+        if (pos + 11 + size + 4 > file.size())
+            return p;
+        tag.data.assign(file.begin() + static_cast<long>(pos + 11), file.begin() + static_cast<long>(pos + 11 + size));
+        p.prev_sizes.push_back(be(file, pos + 11 + size, 4));
+        p.tags.push_back(tag);
+        pos += 11 + size + 4;
+    }
+    p.well_formed = pos == file.size();
+    return p;
+}
+
+bytes read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const fs::path& path, const bytes& content)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
+                                                static_cast<std::streamsize>(content.size()));
+}
+
+void write_text(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+static std::string quoted(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+static std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+run_result run_slidecut(const std::vector<std::string>& args)
+{
+    const fs::path out = fs::temp_directory_path() / ("slidecut_out_" + std::to_string(::getpid()));
+    const fs::path err = fs::temp_directory_path() / ("slidecut_err_" + std::to_string(::getpid()));
+    std::string command = quoted(SLIDECUT_BINARY);
+    for (const std::string& a : args)
+        command += " " + quoted(a);
+    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());
+    const int raw = std::system(command.c_str());
+    run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+fs::path make_scratch_dir(const std::string& name)
+{
+    const fs::path dir = fs::temp_directory_path() / ("slidecut_test_" + std::to_string(::getpid())) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}

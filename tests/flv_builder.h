@@ -1,0 +1,47 @@
+// Recordings built byte by byte, slide files parsed back, and the built
+// binary run in a scratch folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using bytes = std::vector<std::uint8_t>;
+
+struct test_tag {
+    std::uint8_t type;
+    std::uint32_t ts; // low 24 bits
+    std::uint8_t ext;
+    bytes data;
+};
+
+bytes flv_header(std::uint32_t data_offset = 9);
+void append_tag(bytes& out, const test_tag& tag);
+// Header, data_offset - 9 filler bytes, PreviousTagSize 0, then the tags.
+bytes make_recording(const std::vector<test_tag>& tags, std::uint32_t data_offset = 9);
+// Distinct data for a tag, so that every byte can be traced back.
+bytes tag_data(std::size_t size, std::uint32_t seed, std::uint8_t first = 0x22);
+
+struct parsed_flv {
+    bytes header;
+    std::vector<test_tag> tags;
+    std::vector<std::uint32_t> prev_sizes; // behind each tag
+    bool well_formed = false;
+};
+parsed_flv parse_flv(const bytes& file);
+
+bytes read_file(const std::filesystem::path& path);
+void write_file(const std::filesystem::path& path, const bytes& content);
+void write_text(const std::filesystem::path& path, const std::string& text);
+
+struct run_result {
+    int status;
+    std::string out;
+    std::string err;
+};
+// Runs the slidecut binary with the given arguments, each quoted.
+run_result run_slidecut(const std::vector<std::string>& args);
+
+// A fresh folder, removed again with the fixture.
+std::filesystem::path make_scratch_dir(const std::string& name);

@@ -1,0 +1,217 @@
+// The splitter end to end, through the built binary, on recordings built
+// byte by byte.
+#include "flv_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint8_t AUDIO = 8, VIDEO = 9, SCRIPT = 18;
+
+class Splitter : public ::testing::Test {
+protected:
+    fs::path dir;
+    fs::path rec;
+    fs::path cue;
+
+    void SetUp() override
+    {
+        dir = make_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        rec = dir / "talk.flv";
+        cue = dir / "talk.cue";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    run_result split(const std::vector<test_tag>& tags, const std::string& cues, std::uint32_t data_offset = 9)
+    {
+        write_file(rec, make_recording(tags, data_offset));
+        write_text(cue, cues);
+        return run_slidecut({rec.string(), cue.string()});
+    }
+    parsed_flv slide(int n) const { return parse_flv(read_file(dir / ("talk_" + std::to_string(n) + ".flv"))); }
+    int slide_count() const
+    {
+        int n = 0;
+        while (fs::exists(dir / ("talk_" + std::to_string(n) + ".flv")))
+            ++n;
+        return n;
+    }
+};
+
+std::vector<test_tag> video_every_40ms(std::uint32_t until)
+{
+    std::vector<test_tag> tags;
+    for (std::uint32_t ts = 0; ts <= until; ts += 40)
+        tags.push_back({VIDEO, ts, 0, tag_data(20 + ts % 37, ts)});
+    return tags;
+}
+
+// Every tag of the slide: the recording's bytes, the timestamp minus the
+// slide's base, the PreviousTagSize as it stood in the recording.
+void expect_slide(const parsed_flv& slide, const std::vector<test_tag>& tags, std::size_t first, std::size_t last,
+                  std::uint32_t base)
+{
+    ASSERT_TRUE(slide.well_formed);
+    ASSERT_EQ(slide.tags.size(), last - first + 1);
+    for (std::size_t i = first; i <= last; ++i) {
+        const test_tag& got = slide.tags[i - first];
+        EXPECT_EQ(got.type, tags[i].type) << "tag " << i;
+        EXPECT_EQ(got.ts, (tags[i].ts - base) & 0xFFFFFF) << "tag " << i;
+        EXPECT_EQ(got.ext, tags[i].ext) << "tag " << i;
+        EXPECT_EQ(got.data, tags[i].data) << "tag " << i;
+        EXPECT_EQ(slide.prev_sizes[i - first], 11 + tags[i].data.size()) << "tag " << i;
+    }
+}
+
+TEST_F(Splitter, CutsAtCuePointsAndRebases)
+{
+    const auto tags = video_every_40ms(12000);
+    const run_result r = split(tags, "00:00:05:000\n9\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Processing [" + rec.string() + "] with cue file [" + cue.string() +
+                         "]\nProcessing slide 1...\nProcessing slide 2...\nProgram complete.");
+    ASSERT_EQ(slide_count(), 3);
+    // Tags at 5000 and 9000 equal their cue points and stay in the earlier slide.
+    expect_slide(slide(0), tags, 0, 125, 0);
+    expect_slide(slide(1), tags, 126, 225, 5040);
+    expect_slide(slide(2), tags, 226, tags.size() - 1, 9040);
+    EXPECT_EQ(slide(1).header, flv_header(9));
+}
+
+TEST_F(Splitter, OneTagAdvancesOneSlideAtMost)
+{
+    struct passing_case {
+        const char* name;
+        const char* cues;
+        std::vector<std::uint32_t> times;
+        std::vector<std::size_t> slide_sizes;
+    };
+    const passing_case cases[] = {
+        {"next tag passes the following cue point too", "00:00:00:100 00:00:00:200", {0, 300, 400}, {1, 1, 1}},
+        {"next tag passes nothing more", "00:00:00:100 00:00:00:200", {0, 300, 150}, {1, 2}},
+        {"cue point 16777215 is never passed", "1 04:39:37:215 20000", {0, 2000, 0xFFFFFF, 5000}, {1, 3}},
+        {"cue point above 24 bits is never passed", "1 16778", {0, 2000, 0xFFFFFF}, {1, 2}},
+    };
+    for (const passing_case& c : cases) {
+        std::vector<test_tag> tags;
+        for (std::uint32_t t : c.times)
+            tags.push_back({AUDIO, t, 0, tag_data(5, t, 0x2F)});
+        EXPECT_EQ(split(tags, c.cues).status, 0) << c.name;
+        ASSERT_EQ(slide_count(), static_cast<int>(c.slide_sizes.size())) << c.name;
+        for (std::size_t n = 0; n < c.slide_sizes.size(); ++n)
+            EXPECT_EQ(slide(static_cast<int>(n)).tags.size(), c.slide_sizes[n]) << c.name << " slide " << n;
+        for (int n = 0; n < static_cast<int>(c.slide_sizes.size()); ++n)
+            fs::remove(dir / ("talk_" + std::to_string(n) + ".flv"));
+    }
+}
+
+TEST_F(Splitter, RebasesModulo24BitsAndKeepsTimestampExtended)
+{
+    const std::vector<test_tag> tags = {
+        {SCRIPT, 700, 0, tag_data(30, 1, 2)},  // a script tag first sets slide 0's base
+        {AUDIO, 900, 0, tag_data(9, 2, 0x2F)},
+        {VIDEO, 1500, 3, tag_data(12, 3)},     // begins slide 1
+        {AUDIO, 1200, 0, tag_data(9, 4, 0x2F)}, // goes backwards
+        {VIDEO, 1600, 0xFF, tag_data(12, 5)},
+    };
+    ASSERT_EQ(split(tags, "1").status, 0);
+    ASSERT_EQ(slide_count(), 2);
+    expect_slide(slide(0), tags, 0, 1, 700);
+    expect_slide(slide(1), tags, 2, 4, 1500);
+    EXPECT_EQ(slide(1).tags[1].ts, 16776916u); // (1200 - 1500) mod 2^24
+}
+
+TEST_F(Splitter, DataOffsetBeyondTheHeader)
+{
+    const auto tags = video_every_40ms(200);
+    ASSERT_EQ(split(tags, "", 37).status, 0);
+    ASSERT_EQ(slide_count(), 1);
+    EXPECT_EQ(slide(0).header, flv_header(37)); // DataOffset as read, filler not copied
+    expect_slide(slide(0), tags, 0, tags.size() - 1, 0);
+}
+
+TEST_F(Splitter, DataOffsetAtOrPastTheEnd)
+{
+    const bytes recording = make_recording(video_every_40ms(200));
+    for (std::uint32_t offset : {static_cast<std::uint32_t>(recording.size()), static_cast<std::uint32_t>(recording.size() + 1), 0xFFFFFFFFu}) {
+        bytes r = recording;
+        const bytes header = flv_header(offset);
+        std::copy(header.begin(), header.end(), r.begin());
+        write_file(rec, r);
+        write_text(cue, "1");
+        const run_result result = run_slidecut({rec.string(), cue.string()});
+        EXPECT_EQ(result.status, 0) << offset;
+        EXPECT_NE(result.out.find("Program complete."), std::string::npos) << offset;
+        EXPECT_EQ(slide_count(), 0) << offset;
+    }
+}
+
+TEST_F(Splitter, RecordingCutOffAtTheEnd)
+{
+    const auto tags = video_every_40ms(400);
+    const bytes whole = make_recording(tags);
+    const std::size_t last_tag = whole.size() - (11 + tags.back().data.size() + 4);
+    struct cut_case {
+        const char* name;
+        std::size_t keep;          // bytes of the recording kept
+        std::size_t slide_size;    // bytes expected in the slide file
+        std::string warning;
+    };
+    const std::string at_last_tag = "inside the tag at byte offset " + std::to_string(last_tag);
+    const cut_case cases[] = {
+        {"partial tag header", whole.size() + 5, whole.size(), "inside the tag header at byte offset " + std::to_string(whole.size())},
+        {"tag data cut off", last_tag + 11 + 7, last_tag + 11 + 7, at_last_tag},
+        {"only the header of the last tag", last_tag + 11, last_tag + 11, at_last_tag},
+        {"trailing size cut off", whole.size() - 2, whole.size() - 2, ""},
+    };
+    for (const cut_case& c : cases) {
+        bytes r = whole;
+        r.resize(c.keep, 0x00);
+        write_file(rec, r);
+        write_text(cue, "");
+        const run_result result = run_slidecut({rec.string(), cue.string()});
+        EXPECT_EQ(result.status, 0) << c.name;
+        EXPECT_NE(result.out.find("Program complete."), std::string::npos) << c.name;
+        const bytes out = read_file(dir / "talk_0.flv");
+        ASSERT_EQ(out.size(), c.slide_size) << c.name;
+        // Slide 0 starts at 0, so its bytes are the recording's, no filler.
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), whole.begin())) << c.name;
+        EXPECT_NE(result.err.find(c.warning), std::string::npos) << c.name << ": " << result.err;
+    }
+}
+
+TEST_F(Splitter, SlideFilesLandBesideTheRecording)
+{
+    struct name_case {
+        fs::path recording;
+        fs::path first_slide;
+    };
+    fs::create_directories(dir / "x.flv");
+    const name_case cases[] = {
+        {dir / "x.flv" / "rec.flv", dir / "x.flv" / "rec_0.flv"},
+        {dir / "x.flv" / "rec", dir / "x.flv" / "rec_0.flv"},
+        {dir / "talk.mp4", dir / "talk.mp4_0.flv"},
+        {dir / "a.flv.flv", dir / "a_0.flv"},
+        {dir / "x.flv" / std::string(240, 'n').append(".flv"), dir / "x.flv" / std::string(240, 'n').append("_0.flv")},
+    };
+    for (const name_case& c : cases) {
+        write_file(c.recording, make_recording(video_every_40ms(80)));
+        EXPECT_EQ(run_slidecut({c.recording.string(), cue.string()}).status, 0) << c.recording;
+        EXPECT_EQ(parse_flv(read_file(c.first_slide)).tags.size(), 3u) << c.recording;
+    }
+}
+
+TEST_F(Splitter, EmptyOrMissingCueFileGivesOneSlide)
+{
+    const auto tags = video_every_40ms(400);
+    write_file(rec, make_recording(tags));
+    const run_result r = run_slidecut({rec.string(), (dir / "missing.cue").string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("missing.cue"), std::string::npos) << r.err;
+    expect_slide(slide(0), tags, 0, tags.size() - 1, 0);
+    EXPECT_EQ(slide_count(), 1);
+}
+
+}  // namespace
