@@ -1,0 +1,173 @@
+// Separate mode through the built binary: audio payload to .mp3 slide files,
+// video tags to .flv slide files, other tags nowhere.
+#include "flv_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint8_t AUDIO = 8, VIDEO = 9, SCRIPT = 18;
+constexpr std::uint8_t MP3_FORMAT = 0x2F, AAC_FORMAT = 0xAF;
+
+class SeparateMode : public ::testing::Test {
+protected:
+    fs::path dir, rec, cue;
+
+    void SetUp() override
+    {
+        dir = make_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        rec = dir / "talk.flv";
+        cue = dir / "talk.cue";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    run_result split(const bytes& recording, const std::string& cues, const std::string& mode = "-s")
+    {
+        write_file(rec, recording);
+        write_text(cue, cues);
+        return run_slidecut({rec.string(), cue.string(), mode});
+    }
+    fs::path slide_path(int n, const char* ext) const { return dir / ("talk_" + std::to_string(n) + "." + ext); }
+};
+
+// Script data first, then audio every 26 ms and video every 40 ms, in time order.
+std::vector<test_tag> interleaved(std::uint32_t until, std::uint8_t audio_format = MP3_FORMAT)
+{
+    std::vector<test_tag> tags = {{SCRIPT, 0, 0, tag_data(40, 99, 2)}};
+    std::uint32_t a = 13, v = 0;
+    while (a <= until || v <= until) {
+        if (a < v && a <= until) {
+            tags.push_back({AUDIO, a, 0, tag_data(30 + a % 11, a, audio_format)});
+            a += 26;
+        } else {
+            tags.push_back({VIDEO, v, 0, tag_data(60 + v % 13, v + 7)});
+            v += 40;
+        }
+    }
+    return tags;
+}
+
+// What the slides must hold: the tags of each slide by the cut rule.
+struct expected_slide {
+    bytes mp3;
+    std::vector<test_tag> video;
+};
+
+std::vector<expected_slide> expected_slides(const std::vector<test_tag>& tags, std::uint32_t cut)
+{
+    std::vector<expected_slide> slides(2);
+    for (const test_tag& tag : tags) {
+        expected_slide& s = slides[tag.ts > cut ? 1 : 0];
+        if (tag.type == AUDIO && !tag.data.empty())
+            s.mp3.insert(s.mp3.end(), tag.data.begin() + 1, tag.data.end());
+        if (tag.type == VIDEO)
+            s.video.push_back(tag);
+    }
+    return slides;
+}
+
+TEST_F(SeparateMode, AudioPayloadToMp3AndVideoToFlv)
+{
+    const auto tags = interleaved(9000);
+    const run_result r = split(make_recording(tags), "5");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "MP3 audio gives no warning";
+    const auto expected = expected_slides(tags, 5000);
+    for (int n = 0; n < 2; ++n) {
+        EXPECT_EQ(read_file(slide_path(n, "mp3")), expected[n].mp3) << "slide " << n;
+        const parsed_flv flv = parse_flv(read_file(slide_path(n, "flv")));
+        ASSERT_TRUE(flv.well_formed) << "slide " << n;
+        EXPECT_EQ(flv.header, flv_header(9));
+        ASSERT_EQ(flv.tags.size(), expected[n].video.size()) << "slide " << n;
+        const std::uint32_t base = expected[n].video.front().ts;
+        for (std::size_t i = 0; i < flv.tags.size(); ++i) {
+            EXPECT_EQ(flv.tags[i].type, VIDEO);
+            EXPECT_EQ(flv.tags[i].ts, expected[n].video[i].ts - base);
+            EXPECT_EQ(flv.tags[i].data, expected[n].video[i].data);
+        }
+    }
+    EXPECT_FALSE(fs::exists(slide_path(2, "flv")));
+}
+
+TEST_F(SeparateMode, SlideBeginningWithAudioStartsItsFlvAtZero)
+{
+    // Slide 1 begins with audio at 5013; its first video tag is at 5040.
+    const auto tags = interleaved(6000);
+    ASSERT_EQ(split(make_recording(tags), "5").status, 0);
+    const parsed_flv flv = parse_flv(read_file(slide_path(1, "flv")));
+    ASSERT_FALSE(flv.tags.empty());
+    EXPECT_EQ(flv.tags.front().ts, 0u);
+    EXPECT_EQ(flv.tags[1].ts, 40u);
+}
+
+TEST_F(SeparateMode, SlideOfScriptDataOnlyUsesUpItsNumber)
+{
+    const std::vector<test_tag> tags = {
+        {VIDEO, 0, 0, tag_data(10, 1)},
+        {SCRIPT, 2000, 0, tag_data(10, 2, 2)},
+        {VIDEO, 4000, 0, tag_data(10, 3)},
+        {AUDIO, 4100, 0, tag_data(10, 4, MP3_FORMAT)},
+    };
+    ASSERT_EQ(split(make_recording(tags), "1 3").status, 0);
+    EXPECT_TRUE(fs::exists(slide_path(0, "flv")));
+    EXPECT_FALSE(fs::exists(slide_path(0, "mp3")));
+    EXPECT_FALSE(fs::exists(slide_path(1, "flv")));
+    EXPECT_FALSE(fs::exists(slide_path(1, "mp3")));
+    EXPECT_EQ(parse_flv(read_file(slide_path(2, "flv"))).tags.size(), 1u);
+    EXPECT_EQ(read_file(slide_path(2, "mp3")).size(), 9u);
+}
+
+TEST_F(SeparateMode, ZeroSizeAndCutOffAudio)
+{
+    const bytes payload = tag_data(20, 5, MP3_FORMAT);
+    bytes recording = make_recording({
+        {AUDIO, 0, 0, {}},
+        {AUDIO, 26, 0, payload},
+        {AUDIO, 52, 0, tag_data(40, 6, MP3_FORMAT)},
+    });
+    recording.resize(recording.size() - 4 - 25); // the last tag keeps 15 of its 40 data bytes
+    const run_result r = split(recording, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Program complete."), std::string::npos);
+    EXPECT_NE(r.err.find("inside the tag"), std::string::npos) << r.err;
+    bytes expected(payload.begin() + 1, payload.end());
+    const bytes cut = tag_data(40, 6, MP3_FORMAT);
+    expected.insert(expected.end(), cut.begin() + 1, cut.begin() + 15);
+    EXPECT_EQ(read_file(slide_path(0, "mp3")), expected);
+}
+
+TEST_F(SeparateMode, NonMp3AudioIsNamedOnce)
+{
+    const run_result r = split(make_recording(interleaved(3000, AAC_FORMAT)), "1");
+    EXPECT_EQ(r.status, 0);
+    const std::size_t first = r.err.find("AAC (SoundFormat 10)");
+    ASSERT_NE(first, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("AAC (SoundFormat 10)", first + 1), std::string::npos) << "warned more than once";
+}
+
+TEST_F(SeparateMode, SwitchIsTheThirdAndLastArgument)
+{
+    struct switch_case {
+        std::vector<std::string> extra;
+        bool separate;
+    };
+    const switch_case cases[] = {
+        {{"-s"}, true}, {{"--split"}, true}, {{"x-sy"}, true},
+        {{"-S"}, false}, {{"extra"}, false}, {{"-s", "extra"}, false}, {{}, false},
+    };
+    write_file(rec, make_recording(interleaved(500)));
+    write_text(cue, "");
+    for (const switch_case& c : cases) {
+        std::vector<std::string> args = {rec.string(), cue.string()};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        fs::remove(slide_path(0, "mp3"));
+        EXPECT_EQ(run_slidecut(args).status, 0);
+        EXPECT_EQ(fs::exists(slide_path(0, "mp3")), c.separate) << (c.extra.empty() ? "" : c.extra[0]);
+        const parsed_flv flv = parse_flv(read_file(slide_path(0, "flv")));
+        EXPECT_EQ(flv.tags.front().type, c.separate ? VIDEO : SCRIPT);
+    }
+}
+
+}  // namespace
