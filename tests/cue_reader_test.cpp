@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 struct token_case {
@@ -64,7 +66,7 @@ TEST(CueToken, TableOfTokens)
 std::vector<std::uint32_t> cues_of(const std::string& text)
 {
     const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("slidecut_cue_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt");
+        std::filesystem::temp_directory_path() / ("slidecut_cue_" + std::to_string(::getpid()) + ".txt");
     std::ofstream(path, std::ios::binary) << text;
     std::vector<std::uint32_t> cues = read_cues(path.string().c_str());
     std::filesystem::remove(path);

@@ -27,7 +27,7 @@ decode_errors() {
 
 # One value of a stream: probe FILE SELECTOR ENTRY
 probe() {
-  ffprobe -v error -select_streams "$2" -show_entries "stream=$3" -of csv=p=0 "$1" | head -n 1
+  ffprobe -v error -select_streams "$2" -show_entries "stream=$3" -of csv=p=0 "$1" 2>/dev/null | head -n 1
 }
 
 finish() {

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# A real recording of one kind, made with ffmpeg's lavfi sources, cut in both
+# modes: every .flv slide must open with the recording's codec parameters,
+# decode without error, start at dts 0, and all slides together must hold the
+# recording's packets. Usage: carried_config_test.sh SLIDECUT REFERENCE KIND
+source "$(dirname "$0")/lib.sh" "$1"
+reference=$2
+kind=$3
+
+video() { echo -f lavfi -i "testsrc2=size=$1:rate=25:duration=12"; }
+audio() { echo -f lavfi -i "sine=frequency=330:beep_factor=3:sample_rate=$1:duration=12"; }
+h264=(-c:v libx264 -preset veryfast -g 50 -bf 0 -pix_fmt yuv420p)
+case "$kind" in
+  h264_aac) args=($(video 320x240) $(audio 48000) "${h264[@]}" -c:a aac -ac 2) ;;
+  h264_mp3) args=($(video 256x144) $(audio 22050) "${h264[@]}" -c:a libmp3lame -ac 1) ;;
+  flv1_mp3) args=($(video 176x144) $(audio 44100) -c:v flv1 -g 50 -c:a libmp3lame -ac 2) ;;
+  aac_only) args=($(audio 44100) -c:a aac -ac 1) ;;
+  *) echo "unknown recording kind $kind" >&2; exit 2 ;;
+esac
+rec="$work/rec.flv"
+ffmpeg -nostdin -v error "${args[@]}" -f flv "$rec"
+printf '00:00:03:000\n6.5\n00:00:09:250\n' >"$work/rec.cue"
+printf '3000\n6000\n9250\n' >"$work/rec.ms"
+
+# codec parameters of one stream type, as one line
+params() {
+  if [ "$2" = v ]; then probe "$1" v:0 codec_name,width,height; else probe "$1" a:0 codec_name,sample_rate,channels; fi
+}
+packets() {
+  ffprobe -v error -count_packets -select_streams "$2:0" -show_entries stream=nb_read_packets -of csv=p=0 "$1" |
+    head -n 1
+}
+# earliest dts of the given stream types, all when none is given
+first_dts() {
+  local file=$1 select=()
+  shift
+  [ $# -eq 1 ] && select=(-select_streams "$1")
+  ffprobe -v error "${select[@]}" -show_entries packet=dts_time -of csv=p=0 "$file" | sort -g | head -n 1
+}
+has() { [ -n "$(ffprobe -v error -select_streams "$2:0" -show_entries stream=index -of csv=p=0 "$1")" ]; }
+
+types=()
+has "$rec" v && types+=(v)
+has "$rec" a && types+=(a)
+
+# Checks the .flv slides of one run against the recording, for the given
+# stream types; counts the slides that decode cleanly in $clean.
+check_flv_slides() {
+  local prefix=$1 mode=$2
+  shift 2
+  local t slide total
+  clean=0
+  local slides=("$prefix"_*.flv)
+  [ -e "${slides[0]}" ] || { fail "$mode: no .flv slides"; return; }
+  for slide in "${slides[@]}"; do
+    local errors
+    errors=$(decode_errors "$slide")
+    [ -z "$errors" ] && clean=$((clean + 1)) || fail "$mode $(basename "$slide") decode: $(echo "$errors" | head -n 2)"
+    for t in "$@"; do
+      [ "$(params "$slide" "$t")" = "$(params "$rec" "$t")" ] ||
+        fail "$mode $(basename "$slide") $t parameters: $(params "$slide" "$t") vs $(params "$rec" "$t")"
+    done
+    # Slide 0 is the plain cut's (compared below); every later slide starts at 0.
+    local dts
+    dts=$(first_dts "$slide" "$@")
+    [ "$slide" = "${slides[0]}" ] || awk -v d="$dts" 'BEGIN { exit !(d == 0) }' ||
+      fail "$mode $(basename "$slide") earliest dts $dts, not 0"
+  done
+  for t in "$@"; do
+    total=0
+    for slide in "${slides[@]}"; do total=$((total + $(packets "$slide" "$t"))); done
+    [ "$total" -eq "$(packets "$rec" "$t")" ] ||
+      fail "$mode: $t packets over all slides $total, recording $(packets "$rec" "$t")"
+  done
+}
+
+# Slides of the plain cut, without the configuration carried, that decode
+# cleanly with the recording's codec parameters.
+clean_plain() {
+  local n=0 slide t ok
+  for slide in "$1"_*.flv; do
+    ok=1
+    [ -z "$(decode_errors "$slide")" ] || ok=0
+    for t in "${@:2}"; do [ "$(params "$slide" "$t")" = "$(params "$rec" "$t")" ] || ok=0; done
+    n=$((n + ok))
+  done
+  echo $n
+}
+
+mkdir "$work/combined" "$work/separate" "$work/plain" "$work/plain_s"
+for mode in combined separate; do
+  cp "$rec" "$work/rec.cue" "$work/$mode/"
+  switch=(); [ "$mode" = separate ] && switch=(-s)
+  "$slidecut" "$work/$mode/rec.flv" "$work/$mode/rec.cue" "${switch[@]}" >/dev/null 2>"$work/$mode.err" ||
+    fail "$mode: slidecut failed: $(cat "$work/$mode.err")"
+done
+"$reference" "$rec" "$work/rec.ms" "$work/plain/rec"
+"$reference" "$rec" "$work/rec.ms" "$work/plain_s/rec" -s
+
+check_flv_slides "$work/combined/rec" combined "${types[@]}"
+echo "$kind combined: slides decoding cleanly: $(clean_plain "$work/plain/rec" "${types[@]}") of $(ls "$work"/plain/rec_*.flv | wc -l) before, $clean after"
+
+if [[ " ${types[*]} " == *" v "* ]]; then
+  check_flv_slides "$work/separate/rec" separate v
+  echo "$kind separate: slides decoding cleanly: $(clean_plain "$work/plain_s/rec" v) of $(ls "$work"/plain_s/rec_*.flv | wc -l) before, $clean after"
+else
+  ! ls "$work"/separate/rec_*.flv >/dev/null 2>&1 || fail "separate: .flv slides from a recording without video"
+fi
+
+# MP3 audio: the .mp3 slides decode and hold all the recording's frames.
+if [ "$(probe "$rec" a:0 codec_name)" = mp3 ]; then
+  frames=0
+  for mp3 in "$work"/separate/rec_*.mp3; do
+    errors=$(decode_errors "$mp3")
+    [ -z "$errors" ] || fail "separate $(basename "$mp3") decode: $errors"
+    frames=$((frames + $(ffprobe -v error -count_frames -select_streams a:0 -show_entries stream=nb_read_frames -of csv=p=0 "$mp3")))
+  done
+  [ "$frames" -eq "$(packets "$rec" a)" ] || fail "separate: $frames MP3 frames in the slides, $(packets "$rec" a) in the recording"
+fi
+
+# The .mp3 slides and slide 0 are the plain cut's in every case; without
+# sequence headers every .flv slide is too.
+compare=("$work"/plain_s/rec_*.mp3 "$work"/plain/rec_0.flv "$work"/plain_s/rec_0.flv)
+[ "$kind" = flv1_mp3 ] && compare+=("$work"/plain/rec_*.flv "$work"/plain_s/rec_*.flv)
+for ref in "${compare[@]}"; do
+  [ -e "$ref" ] || continue
+  mode=separate; [[ "$ref" == */plain/* ]] && mode=combined
+  cmp -s "$ref" "$work/$mode/$(basename "$ref")" || fail "$mode $(basename "$ref") differs from the plain cut"
+done
+[ "$(ls "$work/plain_s" | wc -l)" -eq "$(ls "$work/separate" | grep -c '^rec_')" ] || fail "separate: slide file count differs from the plain cut"
+finish
