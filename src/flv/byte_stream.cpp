@@ -169,6 +169,9 @@ bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
 {
     if (out.error != 0)
         return false;
+    // A cut-off tag leaves nothing to write, and no source buffer either.
+    if (count == 0)
+        return true;
     if (count <= out.buf.size() - out.len) {
         std::memcpy(out.buf.data() + out.len, src, count);
         out.len += count;

@@ -1,0 +1,129 @@
+// Arbitrary bytes as a recording, cut in a scratch folder. The first byte
+// picks the mode (bit 0) and the number of cue points (bits 1-2); each cue
+// point takes the next 3 bytes as milliseconds; the rest is the recording.
+// After every input the slide files must hold no byte that the recording
+// and the slide framing do not account for.
+#include "flv/splitter.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+const fs::path& scratch()
+{
+    static const fs::path dir = [] {
+        const fs::path d = fs::temp_directory_path() / ("slidecut-fuzz-" + std::to_string(::getpid()));
+        fs::create_directories(d);
+        // The run's progress lines are of no interest here.
+        if (std::freopen("/dev/null", "w", stdout) == nullptr)
+            std::abort();
+        return d;
+    }();
+    return dir;
+}
+
+bytes read_all(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t be(const bytes& b, std::size_t pos, int n)
+{
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v = (v << 8) | b[pos + static_cast<std::size_t>(i)];
+    return v;
+}
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// Bytes of the sequence headers carried at the head of a later .flv slide:
+// its leading tags at timestamp 0 that are video or AAC sequence headers.
+std::size_t carried_bytes(const bytes& slide)
+{
+    std::size_t pos = 13, carried = 0;
+    for (int n = 0; n < 2 && pos + 13 <= slide.size(); ++n) {
+        const std::uint8_t type = slide[pos];
+        const std::size_t size = be(slide, pos + 1, 3);
+        const std::uint8_t b0 = slide[pos + 11], b1 = slide[pos + 12];
+        const bool video = type == 9 && ((b0 & 0x80) ? (b0 & 0x0F) == 0 : ((b0 & 0x0F) == 7 || (b0 & 0x0F) == 12) && b1 == 0);
+        const bool audio = type == 8 && (b0 >> 4) == 10 && b1 == 0;
+        if (!(video || audio) || be(slide, pos + 4, 3) != 0 || pos + 11 + size + 4 > slide.size())
+            break;
+        carried += 11 + size + 4;
+        pos += 11 + size + 4;
+    }
+    return carried;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    const bool separate = data[0] & 1;
+    const std::size_t cue_count = (data[0] >> 1) & 3;
+    std::size_t pos = 1;
+    std::string cues;
+    for (std::size_t i = 0; i < cue_count && pos + 3 <= size; ++i, pos += 3) {
+        const std::uint32_t ms = (std::uint32_t{data[pos]} << 16) | (std::uint32_t{data[pos + 1]} << 8) | data[pos + 2];
+        char line[32];
+        std::snprintf(line, sizeof line, "%02u:%02u:%02u:%03u\n", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                      ms % 1000);
+        cues += line;
+    }
+    const bytes recording(data + pos, data + size);
+
+    const fs::path& dir = scratch();
+    const fs::path rec = dir / "rec.flv", cue = dir / "rec.cue";
+    std::ofstream(rec, std::ios::binary).write(reinterpret_cast<const char*>(recording.data()),
+                                               static_cast<std::streamsize>(recording.size()));
+    std::ofstream(cue, std::ios::binary) << cues;
+
+    const int status = split_flv(rec.string().c_str(), cue.string().c_str(), separate);
+    check(status == EXIT_DONE, "a readable recording in a writable folder fails the run");
+
+    // The first 9 bytes may be read twice, as header and, with a DataOffset
+    // below 9, as the start of the tag stream.
+    std::size_t total = 0, allowed = recording.size() + 9;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("rec_", 0) != 0)
+            continue;
+        const bytes slide = read_all(entry.path());
+        total += slide.size();
+        if (entry.path().extension() != ".flv")
+            continue;
+        check(slide.size() >= 13 && recording.size() >= 9, ".flv slide shorter than its header");
+        check(std::equal(slide.begin(), slide.begin() + 9, recording.begin()), ".flv slide header is not the recording's");
+        check(be(slide, 9, 4) == 0, ".flv slide does not start with PreviousTagSize 0");
+        check(slide.size() < 13 + 11 || be(slide, 13 + 4, 3) == 0, "first tag of a .flv slide is not at timestamp 0");
+        allowed += 13 + carried_bytes(slide);
+    }
+    check(total <= allowed, "slide files hold bytes the recording does not account for");
+
+    for (const auto& entry : fs::directory_iterator(dir))
+        fs::remove(entry.path());
+    return 0;
+}
