@@ -22,16 +22,24 @@ void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value)
     }
 }
 
+// Every read and write goes through the stream's own block buffer only.
+static std::FILE* open_unbuffered(const std::string& path, const char* mode, int& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (file == nullptr) {
+        error = errno;
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
 bool open_in(in_stream& in, const std::string& path)
 {
     in.path = path;
-    in.file = std::fopen(path.c_str(), "rb");
-    if (in.file == nullptr) {
-        in.error = errno;
+    in.file = open_unbuffered(path, "rb", in.error);
+    if (in.file == nullptr)
         return false;
-    }
-    // Reads go through our own block buffer only.
-    std::setvbuf(in.file, nullptr, _IONBF, 0);
     in.buf.resize(IN_BUFFER_SIZE);
     in.pos = in.len = 0;
     in.buf_offset = 0;
@@ -137,12 +145,9 @@ bool open_out(out_stream& out, const std::string& path)
     out.path = path;
     out.len = 0;
     out.error = 0;
-    out.file = std::fopen(path.c_str(), "wb");
-    if (out.file == nullptr) {
-        out.error = errno;
+    out.file = open_unbuffered(path, "wb", out.error);
+    if (out.file == nullptr)
         return false;
-    }
-    std::setvbuf(out.file, nullptr, _IONBF, 0);
     out.buf.resize(OUT_BUFFER_SIZE);
     return true;
 }
