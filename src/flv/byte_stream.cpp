@@ -102,7 +102,9 @@ std::size_t read_bytes(in_stream& in, std::uint8_t* dst, std::size_t count)
     return done;
 }
 
-std::uint64_t skip_bytes(in_stream& in, std::uint64_t count)
+// Moves count bytes on from the recording, block by block, handing each
+// block to out unless out is null.
+static std::uint64_t pass_bytes(in_stream& in, out_stream* out, std::uint64_t count)
 {
     std::uint64_t done = 0;
     while (done < count) {
@@ -110,26 +112,22 @@ std::uint64_t skip_bytes(in_stream& in, std::uint64_t count)
             break;
         const std::size_t chunk =
             static_cast<std::size_t>(std::min<std::uint64_t>(count - done, in.len - in.pos));
+        if (out != nullptr && !write_bytes(*out, in.buf.data() + in.pos, chunk))
+            break;
         in.pos += chunk;
         done += chunk;
     }
     return done;
 }
 
+std::uint64_t skip_bytes(in_stream& in, std::uint64_t count)
+{
+    return pass_bytes(in, nullptr, count);
+}
+
 std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count)
 {
-    std::uint64_t done = 0;
-    while (done < count) {
-        if (in.pos == in.len && !refill(in))
-            break;
-        const std::size_t chunk =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count - done, in.len - in.pos));
-        if (!write_bytes(out, in.buf.data() + in.pos, chunk))
-            break;
-        in.pos += chunk;
-        done += chunk;
-    }
-    return done;
+    return pass_bytes(in, &out, count);
 }
 
 std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count)
