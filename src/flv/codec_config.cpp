@@ -52,11 +52,10 @@ static void write_carried(split_run& run, carried_tag& keep)
     write_bytes(run.flv_out, prev_tag_size, PREV_TAG_SIZE_LEN);
 }
 
-bool write_carried_configs(split_run& run, config_kind first_tag_kind)
+void write_carried_configs(split_run& run, config_kind first_tag_kind)
 {
     if (run.video_config.held && first_tag_kind != config_kind::video)
         write_carried(run, run.video_config);
     if (!run.separate_audio && run.audio_config.held && first_tag_kind != config_kind::audio)
         write_carried(run, run.audio_config);
-    return run.flv_out.error == 0;
 }

@@ -46,7 +46,7 @@ config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std
 // Copies a sequence header's data to the .flv slide file, keeping it for later
 // slides when it is small enough; returns the bytes copied.
 std::uint64_t copy_config_tag(split_run& run, config_kind kind, std::uint32_t data_size);
-bool write_carried_configs(split_run& run, config_kind first_tag_kind);
+void write_carried_configs(split_run& run, config_kind first_tag_kind);
 
 // Diagnostics on standard error; standard output is flushed first so the two
 // streams stay in order on a terminal.
