@@ -34,20 +34,15 @@ tag_outcome write_mp3_payload(split_run& run, std::uint32_t data_size)
 
     std::uint8_t format_byte = 0;
     if (read_bytes(run.rec, &format_byte, 1) < 1)
-        return run.rec.error != 0 ? tag_outcome::failed : tag_outcome::cut_off;
+        return outcome_of(run, nullptr, 0, 1);
     check_sound_format(run, format_byte);
 
     const std::uint64_t copied = copy_bytes(run.rec, run.mp3_out, data_size - 1u);
-    if (run.mp3_out.error != 0 || run.rec.error != 0)
-        return tag_outcome::failed;
-    return copied == data_size - 1u ? tag_outcome::done : tag_outcome::cut_off;
+    return outcome_of(run, &run.mp3_out, copied, data_size - 1u);
 }
 
 // Script data and other tags reach no file in separate mode.
 tag_outcome skip_tag(split_run& run, std::uint32_t data_size)
 {
-    const std::uint64_t skipped = skip_bytes(run.rec, data_size);
-    if (run.rec.error != 0)
-        return tag_outcome::failed;
-    return skipped == data_size ? tag_outcome::done : tag_outcome::cut_off;
+    return outcome_of(run, nullptr, skip_bytes(run.rec, data_size), data_size);
 }

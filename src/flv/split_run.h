@@ -26,13 +26,17 @@ struct split_run {
     std::uint8_t flv[FLV_HEADER_SIZE] = {};
     std::uint8_t tag[TAG_HEADER_SIZE] = {};
     std::uint32_t base_ts = 0; // Timestamp of the first tag of the .flv slide file
-    std::uint64_t tag_offset = 0;
     carried_tag video_config;
     carried_tag audio_config;
     bool warned_sound_format = false;
 };
 
 enum class tag_outcome { done, cut_off, failed };
+
+// How a tag ended once moved bytes of the wanted ones were read, and written
+// to out unless out is null: failed on a read or write error, cut_off when the
+// recording ended first.
+tag_outcome outcome_of(const split_run& run, const out_stream* out, std::uint64_t moved, std::uint64_t wanted);
 
 bool open_slide_file(split_run& run, std::uint8_t kind);
 

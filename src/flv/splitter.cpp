@@ -38,6 +38,13 @@ static bool close_slide_file(out_stream& out)
     return false;
 }
 
+tag_outcome outcome_of(const split_run& run, const out_stream* out, std::uint64_t moved, std::uint64_t wanted)
+{
+    if (run.rec.error != 0 || (out != nullptr && out->error != 0))
+        return tag_outcome::failed;
+    return moved == wanted ? tag_outcome::done : tag_outcome::cut_off;
+}
+
 // The .mp3 file closes before the .flv file; both must land whole.
 static bool close_slide_files(split_run& run)
 {
@@ -134,9 +141,7 @@ tag_outcome write_flv_tag(split_run& run, std::uint32_t t, std::uint32_t data_si
     const std::size_t trailer_len = copied == data_size ? peek_bytes(run.rec, &trailer, PREV_TAG_SIZE_LEN) : 0;
     write_bytes(run.flv_out, trailer, trailer_len);
 
-    if (run.flv_out.error != 0 || run.rec.error != 0)
-        return tag_outcome::failed;
-    return copied == data_size ? tag_outcome::done : tag_outcome::cut_off;
+    return outcome_of(run, &run.flv_out, copied, data_size);
 }
 
 int split_flv(const char* flv_path, const char* cue_path, bool separate_audio)
@@ -158,13 +163,13 @@ int split_flv(const char* flv_path, const char* cue_path, bool separate_audio)
             std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
             if (read_bytes(run.rec, prev_tag_size, PREV_TAG_SIZE_LEN) < PREV_TAG_SIZE_LEN)
                 break;
-            run.tag_offset = in_offset(run.rec);
+            const std::uint64_t tag_offset = in_offset(run.rec);
             const std::size_t header_len = read_bytes(run.rec, run.tag, TAG_HEADER_SIZE);
             if (header_len < TAG_HEADER_SIZE) {
                 if (header_len > 0 && run.rec.error == 0)
                     report("warning: %s: the recording ends inside the tag header at byte offset %llu; "
                            "the partial header is ignored",
-                           run.rec.path.c_str(), static_cast<unsigned long long>(run.tag_offset));
+                           run.rec.path.c_str(), static_cast<unsigned long long>(tag_offset));
                 break;
             }
 
@@ -178,7 +183,7 @@ int split_flv(const char* flv_path, const char* cue_path, bool separate_audio)
             if (outcome == tag_outcome::cut_off) {
                 report("warning: %s: the recording ends inside the tag at byte offset %llu; "
                        "the bytes that are there are copied",
-                       run.rec.path.c_str(), static_cast<unsigned long long>(run.tag_offset));
+                       run.rec.path.c_str(), static_cast<unsigned long long>(tag_offset));
                 break;
             }
         }
