@@ -1,8 +1,6 @@
 // Separate mode through the built binary: audio payload to .mp3 slide files,
 // video tags to .flv slide files, other tags nowhere.
-#include "flv_builder.h"
-
-#include <gtest/gtest.h>
+#include "slide_folder_test.h"
 
 namespace fs = std::filesystem;
 
@@ -11,25 +9,9 @@ namespace {
 constexpr std::uint8_t AUDIO = 8, VIDEO = 9, SCRIPT = 18;
 constexpr std::uint8_t MP3_FORMAT = 0x2F, AAC_FORMAT = 0xAF;
 
-class SeparateMode : public ::testing::Test {
+class SeparateMode : public slide_folder_test {
 protected:
-    fs::path dir, rec, cue;
-
-    void SetUp() override
-    {
-        dir = make_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        rec = dir / "talk.flv";
-        cue = dir / "talk.cue";
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    run_result split(const bytes& recording, const std::string& cues, const std::string& mode = "-s")
-    {
-        write_file(rec, recording);
-        write_text(cue, cues);
-        return run_slidecut({rec.string(), cue.string(), mode});
-    }
-    fs::path slide_path(int n, const char* ext) const { return dir / ("talk_" + std::to_string(n) + "." + ext); }
+    run_result split(const bytes& recording, const std::string& cues) { return cut(recording, cues, {"-s"}); }
 };
 
 // Script data first, then audio every 26 ms and video every 40 ms, in time order.
@@ -148,13 +130,10 @@ TEST_F(SeparateMode, SwitchIsTheThirdAndLastArgument)
         {{"-s"}, true}, {{"--split"}, true}, {{"x-sy"}, true},
         {{"-S"}, false}, {{"extra"}, false}, {{"-s", "extra"}, false}, {{}, false},
     };
-    write_file(rec, make_recording(interleaved(500)));
-    write_text(cue, "");
+    const bytes recording = make_recording(interleaved(500));
     for (const switch_case& c : cases) {
-        std::vector<std::string> args = {rec.string(), cue.string()};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
         fs::remove(slide_path(0, "mp3"));
-        EXPECT_EQ(run_slidecut(args).status, 0);
+        EXPECT_EQ(cut(recording, "", c.extra).status, 0);
         EXPECT_EQ(fs::exists(slide_path(0, "mp3")), c.separate) << (c.extra.empty() ? "" : c.extra[0]);
         const parsed_flv flv = parse_flv(read_file(slide_path(0, "flv")));
         EXPECT_EQ(flv.tags.front().type, c.separate ? VIDEO : SCRIPT);

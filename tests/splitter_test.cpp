@@ -1,8 +1,6 @@
 // The splitter end to end, through the built binary, on recordings built
 // byte by byte.
-#include "flv_builder.h"
-
-#include <gtest/gtest.h>
+#include "slide_folder_test.h"
 
 namespace fs = std::filesystem;
 
@@ -10,31 +8,17 @@ namespace {
 
 constexpr std::uint8_t AUDIO = 8, VIDEO = 9, SCRIPT = 18;
 
-class Splitter : public ::testing::Test {
+class Splitter : public slide_folder_test {
 protected:
-    fs::path dir;
-    fs::path rec;
-    fs::path cue;
-
-    void SetUp() override
-    {
-        dir = make_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        rec = dir / "talk.flv";
-        cue = dir / "talk.cue";
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     run_result split(const std::vector<test_tag>& tags, const std::string& cues, std::uint32_t data_offset = 9)
     {
-        write_file(rec, make_recording(tags, data_offset));
-        write_text(cue, cues);
-        return run_slidecut({rec.string(), cue.string()});
+        return cut(make_recording(tags, data_offset), cues);
     }
-    parsed_flv slide(int n) const { return parse_flv(read_file(dir / ("talk_" + std::to_string(n) + ".flv"))); }
+    parsed_flv slide(int n) const { return parse_flv(read_file(slide_path(n))); }
     int slide_count() const
     {
         int n = 0;
-        while (fs::exists(dir / ("talk_" + std::to_string(n) + ".flv")))
+        while (fs::exists(slide_path(n)))
             ++n;
         return n;
     }
@@ -103,7 +87,7 @@ TEST_F(Splitter, OneTagAdvancesOneSlideAtMost)
         for (std::size_t n = 0; n < c.slide_sizes.size(); ++n)
             EXPECT_EQ(slide(static_cast<int>(n)).tags.size(), c.slide_sizes[n]) << c.name << " slide " << n;
         for (int n = 0; n < static_cast<int>(c.slide_sizes.size()); ++n)
-            fs::remove(dir / ("talk_" + std::to_string(n) + ".flv"));
+            fs::remove(slide_path(n));
     }
 }
 
@@ -139,9 +123,7 @@ TEST_F(Splitter, DataOffsetAtOrPastTheEnd)
         bytes r = recording;
         const bytes header = flv_header(offset);
         std::copy(header.begin(), header.end(), r.begin());
-        write_file(rec, r);
-        write_text(cue, "1");
-        const run_result result = run_slidecut({rec.string(), cue.string()});
+        const run_result result = cut(r, "1");
         EXPECT_EQ(result.status, 0) << offset;
         EXPECT_NE(result.out.find("Program complete."), std::string::npos) << offset;
         EXPECT_EQ(slide_count(), 0) << offset;
@@ -169,9 +151,7 @@ TEST_F(Splitter, RecordingCutOffAtTheEnd)
     for (const cut_case& c : cases) {
         bytes r = whole;
         r.resize(c.keep, 0x00);
-        write_file(rec, r);
-        write_text(cue, "");
-        const run_result result = run_slidecut({rec.string(), cue.string()});
+        const run_result result = cut(r, "");
         EXPECT_EQ(result.status, 0) << c.name;
         EXPECT_NE(result.out.find("Program complete."), std::string::npos) << c.name;
         const bytes out = read_file(dir / "talk_0.flv");

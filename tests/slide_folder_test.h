@@ -1,0 +1,34 @@
+// A fixture with a scratch folder of its own holding talk.flv and talk.cue,
+// removed after the test.
+#pragma once
+
+#include "flv_builder.h"
+
+#include <gtest/gtest.h>
+
+class slide_folder_test : public ::testing::Test {
+protected:
+    std::filesystem::path dir, rec, cue;
+
+    void SetUp() override
+    {
+        dir = make_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        rec = dir / "talk.flv";
+        cue = dir / "talk.cue";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Writes the recording and the cue file, then cuts with the extra arguments.
+    run_result cut(const bytes& recording, const std::string& cues, const std::vector<std::string>& extra = {})
+    {
+        write_file(rec, recording);
+        write_text(cue, cues);
+        std::vector<std::string> args = {rec.string(), cue.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run_slidecut(args);
+    }
+    std::filesystem::path slide_path(int n, const char* ext = "flv") const
+    {
+        return dir / ("talk_" + std::to_string(n) + "." + ext);
+    }
+};
