@@ -131,6 +131,22 @@ run_result run_slidecut(const std::vector<std::string>& args)
     return r;
 }
 
+static void collect(const split_event& event, void* context)
+{
+    auto& outcome = *static_cast<split_outcome*>(context);
+    if (event.kind == split_event_kind::slide_begun)
+        outcome.begun.push_back(event.slide);
+    else
+        outcome.warnings += event.text + "\n";
+}
+
+split_outcome split_here(const fs::path& rec, const fs::path& cue, bool separate)
+{
+    split_outcome outcome;
+    outcome.result = split_flv(rec.string().c_str(), cue.string().c_str(), separate, collect, &outcome);
+    return outcome;
+}
+
 fs::path make_scratch_dir(const std::string& name)
 {
     const fs::path dir = fs::temp_directory_path() / ("slidecut_test_" + std::to_string(::getpid())) / name;

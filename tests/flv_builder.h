@@ -2,6 +2,8 @@
 // binary run in a scratch folder.
 #pragma once
 
+#include "flv/splitter.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -42,6 +44,14 @@ struct run_result {
 };
 // Runs the slidecut binary with the given arguments, each quoted.
 run_result run_slidecut(const std::vector<std::string>& args);
+
+// A run of the splitter in this process.
+struct split_outcome {
+    split_result result;
+    std::string warnings;             // one line each
+    std::vector<std::int32_t> begun;  // slides begun after the first
+};
+split_outcome split_here(const std::filesystem::path& rec, const std::filesystem::path& cue, bool separate);
 
 // A fresh folder, removed again with the fixture.
 std::filesystem::path make_scratch_dir(const std::string& name);

@@ -1,5 +1,5 @@
-// Separate mode through the built binary: audio payload to .mp3 slide files,
-// video tags to .flv slide files, other tags nowhere.
+// Separate mode: audio payload to .mp3 slide files, video tags to .flv slide
+// files, other tags nowhere.
 #include "slide_folder_test.h"
 
 namespace fs = std::filesystem;
@@ -11,7 +11,7 @@ constexpr std::uint8_t MP3_FORMAT = 0x2F, AAC_FORMAT = 0xAF;
 
 class SeparateMode : public slide_folder_test {
 protected:
-    run_result split(const bytes& recording, const std::string& cues) { return cut(recording, cues, {"-s"}); }
+    split_outcome split(const bytes& recording, const std::string& cues) { return cut(recording, cues, true); }
 };
 
 // Script data first, then audio every 26 ms and video every 40 ms, in time order.
@@ -54,9 +54,9 @@ std::vector<expected_slide> expected_slides(const std::vector<test_tag>& tags, s
 TEST_F(SeparateMode, AudioPayloadToMp3AndVideoToFlv)
 {
     const auto tags = interleaved(9000);
-    const run_result r = split(make_recording(tags), "5");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "") << "MP3 audio gives no warning";
+    const split_outcome r = split(make_recording(tags), "5");
+    ASSERT_EQ(r.result.failure, split_failure::none);
+    EXPECT_EQ(r.warnings, "") << "MP3 audio gives no warning";
     const auto expected = expected_slides(tags, 5000);
     for (int n = 0; n < 2; ++n) {
         EXPECT_EQ(read_file(slide_path(n, "mp3")), expected[n].mp3) << "slide " << n;
@@ -83,7 +83,7 @@ TEST_F(SeparateMode, SlideOfScriptDataOnlyUsesUpItsNumber)
         {VIDEO, 4000, 0, tag_data(10, 3)},
         {AUDIO, 4100, 0, tag_data(10, 4, MP3_FORMAT)},
     };
-    ASSERT_EQ(split(make_recording(tags), "1 3").status, 0);
+    ASSERT_EQ(split(make_recording(tags), "1 3").result.failure, split_failure::none);
     EXPECT_TRUE(fs::exists(slide_path(0, "flv")));
     EXPECT_FALSE(fs::exists(slide_path(0, "mp3")));
     EXPECT_FALSE(fs::exists(slide_path(1, "flv")));
@@ -101,10 +101,9 @@ TEST_F(SeparateMode, ZeroSizeAndCutOffAudio)
         {AUDIO, 52, 0, tag_data(40, 6, MP3_FORMAT)},
     });
     recording.resize(recording.size() - 4 - 25); // the last tag keeps 15 of its 40 data bytes
-    const run_result r = split(recording, "");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Program complete."), std::string::npos);
-    EXPECT_NE(r.err.find("inside the tag"), std::string::npos) << r.err;
+    const split_outcome r = split(recording, "");
+    EXPECT_EQ(r.result.failure, split_failure::none);
+    EXPECT_NE(r.warnings.find("inside the tag"), std::string::npos) << r.warnings;
     bytes expected(payload.begin() + 1, payload.end());
     const bytes cut = tag_data(40, 6, MP3_FORMAT);
     expected.insert(expected.end(), cut.begin() + 1, cut.begin() + 15);
@@ -113,13 +112,14 @@ TEST_F(SeparateMode, ZeroSizeAndCutOffAudio)
 
 TEST_F(SeparateMode, NonMp3AudioIsNamedOnce)
 {
-    const run_result r = split(make_recording(interleaved(3000, AAC_FORMAT)), "1");
-    EXPECT_EQ(r.status, 0);
-    const std::size_t first = r.err.find("AAC (SoundFormat 10)");
-    ASSERT_NE(first, std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("AAC (SoundFormat 10)", first + 1), std::string::npos) << "warned more than once";
+    const split_outcome r = split(make_recording(interleaved(3000, AAC_FORMAT)), "1");
+    EXPECT_EQ(r.result.failure, split_failure::none);
+    const std::size_t first = r.warnings.find("AAC (SoundFormat 10)");
+    ASSERT_NE(first, std::string::npos) << r.warnings;
+    EXPECT_EQ(r.warnings.find("AAC (SoundFormat 10)", first + 1), std::string::npos) << "warned more than once";
 }
 
+// The command line's switch, through the built binary.
 TEST_F(SeparateMode, SwitchIsTheThirdAndLastArgument)
 {
     struct switch_case {
@@ -130,10 +130,13 @@ TEST_F(SeparateMode, SwitchIsTheThirdAndLastArgument)
         {{"-s"}, true}, {{"--split"}, true}, {{"x-sy"}, true},
         {{"-S"}, false}, {{"extra"}, false}, {{"-s", "extra"}, false}, {{}, false},
     };
-    const bytes recording = make_recording(interleaved(500));
+    write_file(rec, make_recording(interleaved(500)));
+    write_text(cue, "");
     for (const switch_case& c : cases) {
         fs::remove(slide_path(0, "mp3"));
-        EXPECT_EQ(cut(recording, "", c.extra).status, 0);
+        std::vector<std::string> args = {rec.string(), cue.string()};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        EXPECT_EQ(run_slidecut(args).status, 0);
         EXPECT_EQ(fs::exists(slide_path(0, "mp3")), c.separate) << (c.extra.empty() ? "" : c.extra[0]);
         const parsed_flv flv = parse_flv(read_file(slide_path(0, "flv")));
         EXPECT_EQ(flv.tags.front().type, c.separate ? VIDEO : SCRIPT);

@@ -18,14 +18,12 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    // Writes the recording and the cue file, then cuts with the extra arguments.
-    run_result cut(const bytes& recording, const std::string& cues, const std::vector<std::string>& extra = {})
+    // Writes the recording and the cue file, then cuts them in this process.
+    split_outcome cut(const bytes& recording, const std::string& cues, bool separate = false)
     {
         write_file(rec, recording);
         write_text(cue, cues);
-        std::vector<std::string> args = {rec.string(), cue.string()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return run_slidecut(args);
+        return split_here(rec, cue, separate);
     }
     std::filesystem::path slide_path(int n, const char* ext = "flv") const
     {

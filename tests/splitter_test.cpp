@@ -1,5 +1,4 @@
-// The splitter end to end, through the built binary, on recordings built
-// byte by byte.
+// The splitter in this process, on recordings built byte by byte.
 #include "slide_folder_test.h"
 
 namespace fs = std::filesystem;
@@ -10,7 +9,7 @@ constexpr std::uint8_t AUDIO = 8, VIDEO = 9, SCRIPT = 18;
 
 class Splitter : public slide_folder_test {
 protected:
-    run_result split(const std::vector<test_tag>& tags, const std::string& cues, std::uint32_t data_offset = 9)
+    split_outcome split(const std::vector<test_tag>& tags, const std::string& cues, std::uint32_t data_offset = 9)
     {
         return cut(make_recording(tags, data_offset), cues);
     }
@@ -52,10 +51,10 @@ void expect_slide(const parsed_flv& slide, const std::vector<test_tag>& tags, st
 TEST_F(Splitter, CutsAtCuePointsAndRebases)
 {
     const auto tags = video_every_40ms(12000);
-    const run_result r = split(tags, "00:00:05:000\n9\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Processing [" + rec.string() + "] with cue file [" + cue.string() +
-                         "]\nProcessing slide 1...\nProcessing slide 2...\nProgram complete.");
+    const split_outcome r = split(tags, "00:00:05:000\n9\n");
+    EXPECT_EQ(r.result.failure, split_failure::none);
+    EXPECT_EQ(r.begun, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(r.warnings, "");
     ASSERT_EQ(slide_count(), 3);
     // Tags at 5000 and 9000 equal their cue points and stay in the earlier slide.
     expect_slide(slide(0), tags, 0, 125, 0);
@@ -82,7 +81,7 @@ TEST_F(Splitter, OneTagAdvancesOneSlideAtMost)
         std::vector<test_tag> tags;
         for (std::uint32_t t : c.times)
             tags.push_back({AUDIO, t, 0, tag_data(5, t, 0x2F)});
-        EXPECT_EQ(split(tags, c.cues).status, 0) << c.name;
+        EXPECT_EQ(split(tags, c.cues).result.failure, split_failure::none) << c.name;
         ASSERT_EQ(slide_count(), static_cast<int>(c.slide_sizes.size())) << c.name;
         for (std::size_t n = 0; n < c.slide_sizes.size(); ++n)
             EXPECT_EQ(slide(static_cast<int>(n)).tags.size(), c.slide_sizes[n]) << c.name << " slide " << n;
@@ -100,7 +99,7 @@ TEST_F(Splitter, RebasesModulo24BitsAndKeepsTimestampExtended)
         {AUDIO, 1200, 0, tag_data(9, 4, 0x2F)}, // goes backwards
         {VIDEO, 1600, 0xFF, tag_data(12, 5)},
     };
-    ASSERT_EQ(split(tags, "1").status, 0);
+    ASSERT_EQ(split(tags, "1").result.failure, split_failure::none);
     ASSERT_EQ(slide_count(), 2);
     expect_slide(slide(0), tags, 0, 1, 700);
     expect_slide(slide(1), tags, 2, 4, 1500);
@@ -110,7 +109,7 @@ TEST_F(Splitter, RebasesModulo24BitsAndKeepsTimestampExtended)
 TEST_F(Splitter, DataOffsetBeyondTheHeader)
 {
     const auto tags = video_every_40ms(200);
-    ASSERT_EQ(split(tags, "", 37).status, 0);
+    ASSERT_EQ(split(tags, "", 37).result.failure, split_failure::none);
     ASSERT_EQ(slide_count(), 1);
     EXPECT_EQ(slide(0).header, flv_header(37)); // DataOffset as read, filler not copied
     expect_slide(slide(0), tags, 0, tags.size() - 1, 0);
@@ -123,9 +122,9 @@ TEST_F(Splitter, DataOffsetAtOrPastTheEnd)
         bytes r = recording;
         const bytes header = flv_header(offset);
         std::copy(header.begin(), header.end(), r.begin());
-        const run_result result = cut(r, "1");
-        EXPECT_EQ(result.status, 0) << offset;
-        EXPECT_NE(result.out.find("Program complete."), std::string::npos) << offset;
+        const split_outcome result = cut(r, "1");
+        EXPECT_EQ(result.result.failure, split_failure::none) << offset;
+        EXPECT_EQ(result.warnings, "") << offset;
         EXPECT_EQ(slide_count(), 0) << offset;
     }
 }
@@ -151,14 +150,17 @@ TEST_F(Splitter, RecordingCutOffAtTheEnd)
     for (const cut_case& c : cases) {
         bytes r = whole;
         r.resize(c.keep, 0x00);
-        const run_result result = cut(r, "");
-        EXPECT_EQ(result.status, 0) << c.name;
-        EXPECT_NE(result.out.find("Program complete."), std::string::npos) << c.name;
+        const split_outcome result = cut(r, "");
+        EXPECT_EQ(result.result.failure, split_failure::none) << c.name;
         const bytes out = read_file(dir / "talk_0.flv");
         ASSERT_EQ(out.size(), c.slide_size) << c.name;
         // Slide 0 starts at 0, so its bytes are the recording's, no filler.
         EXPECT_TRUE(std::equal(out.begin(), out.end(), whole.begin())) << c.name;
-        EXPECT_NE(result.err.find(c.warning), std::string::npos) << c.name << ": " << result.err;
+        if (c.warning.empty()) {
+            EXPECT_EQ(result.warnings, "") << c.name;
+        } else {
+            EXPECT_NE(result.warnings.find(c.warning), std::string::npos) << c.name << ": " << result.warnings;
+        }
     }
 }
 
@@ -178,7 +180,7 @@ TEST_F(Splitter, SlideFilesLandBesideTheRecording)
     };
     for (const name_case& c : cases) {
         write_file(c.recording, make_recording(video_every_40ms(80)));
-        EXPECT_EQ(run_slidecut({c.recording.string(), cue.string()}).status, 0) << c.recording;
+        EXPECT_EQ(split_here(c.recording, cue, false).result.failure, split_failure::none) << c.recording;
         EXPECT_EQ(parse_flv(read_file(c.first_slide)).tags.size(), 3u) << c.recording;
     }
 }
@@ -187,9 +189,9 @@ TEST_F(Splitter, EmptyOrMissingCueFileGivesOneSlide)
 {
     const auto tags = video_every_40ms(400);
     write_file(rec, make_recording(tags));
-    const run_result r = run_slidecut({rec.string(), (dir / "missing.cue").string()});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("missing.cue"), std::string::npos) << r.err;
+    const split_outcome r = split_here(rec, dir / "missing.cue", false);
+    EXPECT_EQ(r.result.failure, split_failure::none);
+    EXPECT_NE(r.warnings.find("cannot open cue file " + (dir / "missing.cue").string()), std::string::npos) << r.warnings;
     expect_slide(slide(0), tags, 0, tags.size() - 1, 0);
     EXPECT_EQ(slide_count(), 1);
 }

@@ -1,8 +1,47 @@
+// The command line: arguments, every text the tool prints and its exit status.
 #include "flv/splitter.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+constexpr int EXIT_DONE = 0;
+constexpr int EXIT_RUN_FAILED = 1;
+constexpr int EXIT_BAD_COMMAND_LINE = 2;
+
+// Diagnostics go to standard error after whatever standard output holds, so
+// that the two stay in order on a terminal.
+void diagnose(const char* text)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "slidecut: %s\n", text);
+}
+
+void print_event(const split_event& event, void*)
+{
+    if (event.kind == split_event_kind::slide_begun)
+        std::printf("Processing slide %i...\n", event.slide);
+    else
+        diagnose(event.text.c_str());
+}
+
+void report_failure(const split_result& result)
+{
+    const char* what = "cannot read";
+    switch (result.failure) {
+    case split_failure::open_recording: what = "cannot open"; break;
+    case split_failure::create_slide: what = "cannot create slide file"; break;
+    case split_failure::write_slide: what = "cannot write slide file"; break;
+    case split_failure::read_recording:
+    case split_failure::none: break;
+    }
+    const std::string text = std::string(what) + " " + result.path + ": " + std::strerror(result.error);
+    diagnose(text.c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -16,5 +55,16 @@ int main(int argc, char** argv)
     std::uint32_t separate_audio = 0;
     if (argc == 4 && std::strstr(argv[3], "-s") != nullptr)
         separate_audio |= 1;
-    return split_flv(argv[1], argv[2], separate_audio != 0);
+
+    std::printf("Processing [%s] with cue file [%s]\n", argv[1], argv[2]);
+    const split_result result = split_flv(argv[1], argv[2], separate_audio != 0, print_event, nullptr);
+    if (result.failure == split_failure::open_recording)
+        std::printf("Failed to open %s", argv[1]);
+    if (result.failure != split_failure::none) {
+        report_failure(result);
+        return EXIT_RUN_FAILED;
+    }
+    std::printf("Program complete.");
+    std::fflush(stdout);
+    return EXIT_DONE;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 // Ends every cue list; no timestamp can pass it.
@@ -15,5 +16,6 @@ bool cue_token_value(const char* sLine, std::uint32_t* value);
 std::vector<std::uint32_t> read_cue_stream(std::FILE* in);
 
 // Reads the cue file at cue_path. A file that cannot be opened gives the empty
-// list (only CUE_END) and a warning on standard error.
-std::vector<std::uint32_t> read_cues(const char* cue_path);
+// list (only CUE_END); one that cannot be read to its end, the cue points read
+// before. Either way warning says what happened; otherwise it is left empty.
+std::vector<std::uint32_t> read_cues(const char* cue_path, std::string& warning);

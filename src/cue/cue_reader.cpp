@@ -92,23 +92,20 @@ std::vector<std::uint32_t> read_cue_stream(std::FILE* in)
     return cues;
 }
 
-std::vector<std::uint32_t> read_cues(const char* cue_path)
+std::vector<std::uint32_t> read_cues(const char* cue_path, std::string& warning)
 {
     std::FILE* in = std::fopen(cue_path, "r");
     if (in == nullptr) {
-        const int err = errno;
-        std::fflush(stdout);
-        std::fprintf(stderr,
-                     "slidecut: warning: cannot open cue file %s: %s; the whole recording becomes slide 0\n",
-                     cue_path, std::strerror(err));
+        const char* reason = std::strerror(errno);
+        warning = std::string("warning: cannot open cue file ") + cue_path + ": " + reason +
+                  "; the whole recording becomes slide 0";
         return {CUE_END};
     }
     std::vector<std::uint32_t> cues = read_cue_stream(in);
     if (std::ferror(in)) {
-        const int err = errno;
-        std::fflush(stdout);
-        std::fprintf(stderr, "slidecut: warning: cannot read cue file %s: %s; using the %zu cue points read before\n",
-                     cue_path, std::strerror(err), cues.size() - 1);
+        const char* reason = std::strerror(errno);
+        warning = std::string("warning: cannot read cue file ") + cue_path + ": " + reason + "; using the " +
+                  std::to_string(cues.size() - 1) + " cue points read before";
     }
     std::fclose(in);
     return cues;

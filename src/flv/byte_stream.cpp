@@ -6,22 +6,6 @@
 #include <cerrno>
 #include <cstring>
 
-std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length)
-{
-    std::uint32_t value = 0;
-    for (std::int8_t i = 0; i < length; ++i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
-
-void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value)
-{
-    for (std::int8_t i = length - 1; i >= 0; --i) {
-        bytes[i] = static_cast<std::uint8_t>(value & 0xFF);
-        value >>= 8;
-    }
-}
-
 // Every read and write goes through the stream's own block buffer only.
 static std::FILE* open_unbuffered(const std::string& path, const char* mode, int& error)
 {
@@ -130,6 +114,13 @@ std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count)
     return pass_bytes(in, &out, count);
 }
 
+move_result result_of(const in_stream& in, const out_stream* out, std::uint64_t moved, std::uint64_t wanted)
+{
+    if (in.error != 0 || (out != nullptr && out->error != 0))
+        return move_result::failed;
+    return moved == wanted ? move_result::done : move_result::cut_off;
+}
+
 std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count)
 {
     if (in.len - in.pos < count)
@@ -142,6 +133,7 @@ bool open_out(out_stream& out, const std::string& path)
 {
     out.path = path;
     out.len = 0;
+    out.flushed = 0;
     out.error = 0;
     out.file = open_unbuffered(path, "wb", out.error);
     if (out.file == nullptr)
@@ -164,6 +156,7 @@ static bool flush_out(out_stream& out)
     if (out.len == 0)
         return true;
     const bool ok = write_through(out, out.buf.data(), out.len);
+    out.flushed += out.len;
     out.len = 0;
     return ok;
 }
@@ -183,10 +176,38 @@ bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
     if (!flush_out(out))
         return false;
     // A block as large as the buffer goes straight to the file.
-    if (count >= out.buf.size())
+    if (count >= out.buf.size()) {
+        out.flushed += count;
         return write_through(out, src, count);
+    }
     std::memcpy(out.buf.data(), src, count);
     out.len = count;
+    return true;
+}
+
+std::uint64_t out_offset(const out_stream& out)
+{
+    return out.flushed + out.len;
+}
+
+bool patch_out(out_stream& out, std::uint64_t offset, const std::uint8_t* src, std::size_t count)
+{
+    if (out.error != 0)
+        return false;
+    // Only bytes already written can be patched.
+    if (offset + count > out_offset(out))
+        return false;
+    if (offset >= out.flushed) {
+        std::memcpy(out.buf.data() + (offset - out.flushed), src, count);
+        return true;
+    }
+    if (!flush_out(out))
+        return false;
+    if (!seek_file(out.file, offset) || !write_through(out, src, count) || !seek_file(out.file, out.flushed)) {
+        if (out.error == 0)
+            out.error = errno != 0 ? errno : EIO;
+        return false;
+    }
     return true;
 }
 

@@ -24,15 +24,12 @@ struct out_stream {
     std::string path;
     std::vector<std::uint8_t> buf;
     std::size_t len = 0;
-    int error = 0; // errno of a failed write or close, 0 if none
+    std::uint64_t flushed = 0; // bytes already handed to the file
+    int error = 0;             // errno of a failed write or close, 0 if none
 };
 
 constexpr std::size_t IN_BUFFER_SIZE = 256 * 1024;
 constexpr std::size_t OUT_BUFFER_SIZE = 128 * 1024;
-
-// Big-endian fields of 0 to 4 bytes; a length of 0 or less yields 0.
-std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length);
-void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value);
 
 bool open_in(in_stream& in, const std::string& path);
 void close_in(in_stream& in);
@@ -45,11 +42,22 @@ std::size_t read_bytes(in_stream& in, std::uint8_t* dst, std::size_t count);
 std::uint64_t skip_bytes(in_stream& in, std::uint64_t count);
 std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count);
 
+// How a move of wanted bytes ended once moved were read, and written to out
+// unless out is null: failed on a read or write error, cut_off when the input
+// ended first.
+enum class move_result { done, cut_off, failed };
+move_result result_of(const in_stream& in, const out_stream* out, std::uint64_t moved, std::uint64_t wanted);
+
 // Makes up to count (at most a few bytes) readable without consuming them.
 std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count);
 
 bool open_out(out_stream& out, const std::string& path);
 bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count);
+// The offset the next write lands at.
+std::uint64_t out_offset(const out_stream& out);
+// Overwrites count bytes already written at offset; the next write still
+// lands at the end.
+bool patch_out(out_stream& out, std::uint64_t offset, const std::uint8_t* src, std::size_t count);
 // Flushes and closes; false (with out.error) if anything was lost.
 bool close_out(out_stream& out);
 // Closes without flushing and deletes the file: for a slide left unfinished.

@@ -1,7 +1,3 @@
-#if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
-#define _FILE_OFFSET_BITS 64
-#endif
-
 #include "flv/file_seek.h"
 
 #include <cstdio>

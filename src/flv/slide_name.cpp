@@ -1,6 +1,6 @@
 #include "flv/slide_name.h"
 
-#include "flv/flv_layout.h"
+#include "flv/flv_format.h"
 
 std::string slide_base_name(const std::string& recording_path)
 {
@@ -12,6 +12,6 @@ std::string slide_base_name(const std::string& recording_path)
 
 std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, int kind)
 {
-    const char* ext = (kind & 0xFF) == KIND_MP3 ? "mp3" : "flv";
+    const char* ext = (kind & 0xFF) == TAG_AUDIO ? "mp3" : "flv";
     return base_name + "_" + std::to_string(cur_slide) + "." + ext;
 }

@@ -8,5 +8,6 @@
 // last '/' or '\'); the whole path when that part holds no ".flv".
 std::string slide_base_name(const std::string& recording_path);
 
-// "%s_%i.%s": kind 8 (low 8 bits) names an .mp3 file, any other kind an .flv.
+// "%s_%i.%s": kind 8, the audio tag type (low 8 bits), names an .mp3 file,
+// any other kind an .flv.
 std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, int kind);

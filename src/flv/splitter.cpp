@@ -1,202 +1,211 @@
 #include "flv/splitter.h"
 
 #include "cue/cue_list.h"
+#include "flv/cut_rule.h"
 #include "flv/slide_name.h"
-#include "flv/split_run.h"
+#include "flv/slide_writer.h"
+#include "flv/tag_reader.h"
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
-void report(const char* format, ...)
+namespace {
+
+struct split_run {
+    tag_reader reader;
+    flv_slide flv;
+    out_stream mp3_out;
+    carried_configs carried;
+    std::vector<std::uint32_t> cues;
+    std::string base_name;
+    std::int32_t cur_slide = 0;
+    bool separate_audio = false;
+    bool warned_sound_format = false;
+    split_listener listener = nullptr;
+    void* context = nullptr;
+};
+
+void tell(const split_run& run, split_event_kind kind, const std::string& text)
 {
-    std::fflush(stdout);
-    std::fputs("slidecut: ", stderr);
+    if (run.listener != nullptr)
+        run.listener(split_event{kind, run.cur_slide, text}, run.context);
+}
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void warn(const split_run& run, const char* format, ...)
+{
+    char text[1024];
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fputc('\n', stderr);
+    tell(run, split_event_kind::warning, std::string("warning: ") + text);
 }
 
-bool open_slide_file(split_run& run, std::uint8_t kind)
+split_result failed(split_failure failure, const std::string& path, int error)
 {
-    out_stream& out = kind == KIND_MP3 ? run.mp3_out : run.flv_out;
-    const std::string file_name = slide_file_name(run.base_name, run.cur_slide, kind);
-    if (open_out(out, file_name))
-        return true;
-    report("cannot create slide file %s: %s", file_name.c_str(), std::strerror(out.error));
-    return false;
-}
-
-static bool close_slide_file(out_stream& out)
-{
-    if (close_out(out))
-        return true;
-    report("cannot write slide file %s: %s", out.path.c_str(), std::strerror(out.error));
-    std::remove(out.path.c_str());
-    return false;
-}
-
-tag_outcome outcome_of(const split_run& run, const out_stream* out, std::uint64_t moved, std::uint64_t wanted)
-{
-    if (run.rec.error != 0 || (out != nullptr && out->error != 0))
-        return tag_outcome::failed;
-    return moved == wanted ? tag_outcome::done : tag_outcome::cut_off;
+    return split_result{failure, path, error};
 }
 
 // The .mp3 file closes before the .flv file; both must land whole.
-static bool close_slide_files(split_run& run)
+bool close_slide_files(split_run& run, split_result& result)
 {
-    const bool mp3_ok = close_slide_file(run.mp3_out);
-    if (!mp3_ok) {
-        discard_out(run.flv_out);
-        return false;
+    for (out_stream* out : {&run.mp3_out, &run.flv.out}) {
+        if (!close_slide_file(*out)) {
+            result = failed(split_failure::write_slide, out->path, out->error);
+            discard_out(run.flv.out);
+            return false;
+        }
     }
-    return close_slide_file(run.flv_out);
-}
-
-// A failed run keeps only the slides it finished.
-static int fail_run(split_run& run)
-{
-    for (const out_stream* out : {&run.mp3_out, &run.flv_out})
-        if (out->file != nullptr && out->error != 0)
-            report("cannot write slide file %s: %s", out->path.c_str(), std::strerror(out->error));
-    if (run.rec.error != 0)
-        report("cannot read %s: %s", run.rec.path.c_str(), std::strerror(run.rec.error));
-    discard_out(run.mp3_out);
-    discard_out(run.flv_out);
-    close_in(run.rec);
-    return EXIT_RUN_FAILED;
-}
-
-// Reads the 9-byte header and moves to the tag stream at DataOffset.
-static bool enter_tag_stream(split_run& run)
-{
-    const std::size_t got = read_bytes(run.rec, run.flv, FLV_HEADER_SIZE);
-    if (got < FLV_HEADER_SIZE) {
-        if (run.rec.error == 0)
-            report("warning: %s: the recording ends inside the FLV header (%zu of 9 bytes)", run.rec.path.c_str(),
-                   got);
-        return false;
-    }
-    if (std::memcmp(run.flv, "FLV", 3) != 0)
-        report("warning: %s: no FLV signature; reading it as FLV all the same", run.rec.path.c_str());
-    const std::uint32_t data_offset = get_be(run.flv + FLV_DATA_OFFSET_POS, 4);
-    return seek_in(run.rec, data_offset);
-}
-
-// A tag whose Timestamp passes the current cue point begins the next slide.
-static bool split_test(split_run& run, std::uint32_t t)
-{
-    if (t <= run.cues[static_cast<std::size_t>(run.cur_slide)])
-        return true;
-    if (!close_slide_files(run))
-        return false;
-    ++run.cur_slide;
-    std::printf("Processing slide %i...\n", run.cur_slide);
     return true;
 }
 
-static tag_outcome route_tag(split_run& run, std::uint32_t t, std::uint32_t data_size)
+// A failed run keeps only the slides it finished.
+split_result fail_run(split_run& run, split_result result)
 {
-    if (!run.separate_audio)
-        return write_flv_tag(run, t, data_size);
-    switch (run.tag[TAG_TYPE_POS]) {
-    case TAG_AUDIO:
-        return write_mp3_payload(run, data_size);
-    case TAG_VIDEO:
-        return write_flv_tag(run, t, data_size);
-    default:
-        return skip_tag(run, data_size);
+    if (result.failure == split_failure::none) {
+        for (const out_stream* out : {&run.mp3_out, &run.flv.out})
+            if (is_open(*out) && out->error != 0 && result.failure == split_failure::none)
+                result = failed(split_failure::write_slide, out->path, out->error);
     }
+    if (result.failure == split_failure::none)
+        result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
+    discard_out(run.mp3_out);
+    discard_out(run.flv.out);
+    close_recording(run.reader);
+    return result;
 }
 
-tag_outcome write_flv_tag(split_run& run, std::uint32_t t, std::uint32_t data_size)
+// A slide file that cannot be created fails the run.
+move_result cannot_create(const out_stream& out, split_result& result)
 {
+    result = failed(split_failure::create_slide, out.path, out.error);
+    return move_result::failed;
+}
+
+move_result route_flv(split_run& run, const tag_header& tag, split_result& result)
+{
+    in_stream& in = run.reader.in;
     const std::uint8_t* head = nullptr;
-    const std::size_t head_len = peek_bytes(run.rec, &head, data_size < 2 ? data_size : 2);
-    const config_kind config = classify_config(run.tag[TAG_TYPE_POS], head, head_len);
-
-    if (run.flv_out.file == nullptr) {
-        static const std::uint8_t pts_z[PREV_TAG_SIZE_LEN] = {0, 0, 0, 0};
-        if (!open_slide_file(run, KIND_FLV))
-            return tag_outcome::failed;
-        run.base_ts = t;
-        write_bytes(run.flv_out, run.flv, FLV_HEADER_SIZE);
-        write_bytes(run.flv_out, pts_z, PREV_TAG_SIZE_LEN);
-        write_carried_configs(run, config);
+    const std::size_t head_len = peek_bytes(in, &head, tag.data_size < 2 ? tag.data_size : 2);
+    const config_kind config = classify_config(tag.type, head, head_len);
+    if (!is_open(run.flv.out)) {
+        const std::string path = slide_file_name(run.base_name, run.cur_slide, TAG_VIDEO);
+        if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp))
+            return cannot_create(run.flv.out, result);
+        write_carried_configs(run.flv, run.carried, !run.separate_audio, config, tag.timestamp_ext);
     }
-
-    // Only the low 24 bits are re-based; TimestampExtended stays as read.
-    put_be(run.tag + TAG_TIMESTAMP_POS, 3, t - run.base_ts);
-    write_bytes(run.flv_out, run.tag, TAG_HEADER_SIZE);
-
-    const std::uint64_t copied = config != config_kind::none ? copy_config_tag(run, config, data_size)
-                                                             : copy_bytes(run.rec, run.flv_out, data_size);
-
-    // The PreviousTagSize behind the tag goes along; it is left unread so the
-    // next pass reads it as the one in front of the next tag.
-    const std::uint8_t* trailer = nullptr;
-    const std::size_t trailer_len = copied == data_size ? peek_bytes(run.rec, &trailer, PREV_TAG_SIZE_LEN) : 0;
-    write_bytes(run.flv_out, trailer, trailer_len);
-
-    return outcome_of(run, &run.flv_out, copied, data_size);
+    return write_flv_tag(run.flv, tag, config, in, run.carried);
 }
 
-int split_flv(const char* flv_path, const char* cue_path, bool separate_audio)
+// The .mp3 slide files hold raw payload; say so once when it is not MP3.
+void check_sound_format(split_run& run, std::uint32_t data_size)
 {
-    std::printf("Processing [%s] with cue file [%s]\n", flv_path, cue_path);
+    const std::uint8_t* format_byte = nullptr;
+    if (run.warned_sound_format || data_size == 0 || peek_bytes(run.reader.in, &format_byte, 1) < 1)
+        return;
+    const unsigned sound_format = sound_format_of(*format_byte);
+    if (is_mp3(sound_format))
+        return;
+    run.warned_sound_format = true;
+    warn(run, "%s: the audio is %s (SoundFormat %u), not MP3; the .mp3 slide files hold its raw payload",
+         run.reader.in.path.c_str(), sound_format_name(sound_format), sound_format);
+}
 
-    split_run run;
-    run.separate_audio = separate_audio;
-    if (!open_in(run.rec, flv_path)) {
-        std::printf("Failed to open %s", flv_path);
-        report("cannot open %s: %s", flv_path, std::strerror(run.rec.error));
-        return EXIT_RUN_FAILED;
+move_result route_mp3(split_run& run, const tag_header& tag, split_result& result)
+{
+    if (!is_open(run.mp3_out) && !open_out(run.mp3_out, slide_file_name(run.base_name, run.cur_slide, TAG_AUDIO)))
+        return cannot_create(run.mp3_out, result);
+    check_sound_format(run, tag.data_size);
+    return write_audio_payload(run.mp3_out, tag.data_size, run.reader.in);
+}
+
+move_result route_tag(split_run& run, const tag_header& tag, split_result& result)
+{
+    if (!run.separate_audio || tag.type == TAG_VIDEO)
+        return route_flv(run, tag, result);
+    if (tag.type == TAG_AUDIO)
+        return route_mp3(run, tag, result);
+    // Script data and other tags reach no file in separate mode.
+    return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+}
+
+// Reads the file header and moves to the tag stream; false when there is none.
+bool start_walk(split_run& run)
+{
+    const std::size_t got = enter_tag_stream(run.reader);
+    const char* path = run.reader.in.path.c_str();
+    if (got < FLV_HEADER_SIZE) {
+        if (run.reader.in.error == 0)
+            warn(run, "%s: the recording ends inside the FLV header (%zu of 9 bytes)", path, got);
+        return false;
     }
-    run.base_name = slide_base_name(run.rec.path);
-    run.cues = read_cues(cue_path);
+    if (!has_flv_signature(run.reader))
+        warn(run, "%s: no FLV signature; reading it as FLV all the same", path);
+    return run.reader.in.error == 0;
+}
 
-    if (enter_tag_stream(run)) {
-        for (;;) {
-            std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
-            if (read_bytes(run.rec, prev_tag_size, PREV_TAG_SIZE_LEN) < PREV_TAG_SIZE_LEN)
-                break;
-            const std::uint64_t tag_offset = in_offset(run.rec);
-            const std::size_t header_len = read_bytes(run.rec, run.tag, TAG_HEADER_SIZE);
-            if (header_len < TAG_HEADER_SIZE) {
-                if (header_len > 0 && run.rec.error == 0)
-                    report("warning: %s: the recording ends inside the tag header at byte offset %llu; "
-                           "the partial header is ignored",
-                           run.rec.path.c_str(), static_cast<unsigned long long>(tag_offset));
-                break;
-            }
+// Walks every tag: the cut rule first, then the tag's route. False when the
+// run failed, with the reason in result.
+bool walk_tags(split_run& run, split_result& result)
+{
+    const char* path = run.reader.in.path.c_str();
+    tag_header tag;
+    std::uint64_t tag_offset = 0;
+    for (;;) {
+        const walk_step step = next_tag(run.reader, tag, tag_offset);
+        if (step == walk_step::cut_off_header)
+            warn(run, "%s: the recording ends inside the tag header at byte offset %llu; the partial header is ignored",
+                 path, static_cast<unsigned long long>(tag_offset));
+        if (step != walk_step::tag)
+            return step != walk_step::read_error;
 
-            const std::uint32_t t = get_be(run.tag + TAG_TIMESTAMP_POS, 3);
-            const std::uint32_t data_size = get_be(run.tag + TAG_DATA_SIZE_POS, 3);
-            if (!split_test(run, t))
-                return fail_run(run);
-            const tag_outcome outcome = route_tag(run, t, data_size);
-            if (outcome == tag_outcome::failed)
-                return fail_run(run);
-            if (outcome == tag_outcome::cut_off) {
-                report("warning: %s: the recording ends inside the tag at byte offset %llu; "
-                       "the bytes that are there are copied",
-                       run.rec.path.c_str(), static_cast<unsigned long long>(tag_offset));
-                break;
-            }
+        if (slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide) {
+            if (!close_slide_files(run, result))
+                return false;
+            ++run.cur_slide;
+            tell(run, split_event_kind::slide_begun, "");
+        }
+        const move_result moved = route_tag(run, tag, result);
+        if (moved == move_result::failed)
+            return false;
+        if (moved == move_result::cut_off) {
+            warn(run, "%s: the recording ends inside the tag at byte offset %llu; the bytes that are there are copied",
+                 path, static_cast<unsigned long long>(tag_offset));
+            return true;
         }
     }
-    if (run.rec.error != 0)
-        return fail_run(run);
+}
 
-    if (!close_slide_files(run)) {
-        close_in(run.rec);
-        return EXIT_RUN_FAILED;
+}  // namespace
+
+split_result split_flv(const char* flv_path, const char* cue_path, bool separate_audio, split_listener listener,
+                       void* context)
+{
+    split_run run;
+    run.separate_audio = separate_audio;
+    run.listener = listener;
+    run.context = context;
+    if (!open_recording(run.reader, flv_path))
+        return failed(split_failure::open_recording, flv_path, run.reader.in.error);
+    run.base_name = slide_base_name(run.reader.in.path);
+    std::string cue_warning;
+    run.cues = read_cues(cue_path, cue_warning);
+    if (!cue_warning.empty())
+        tell(run, split_event_kind::warning, cue_warning);
+
+    split_result result;
+    if (start_walk(run) && !walk_tags(run, result))
+        return fail_run(run, result);
+    if (run.reader.in.error != 0)
+        return fail_run(run, result);
+    if (!close_slide_files(run, result)) {
+        close_recording(run.reader);
+        return result;
     }
-    close_in(run.rec);
-    std::printf("Program complete.");
-    std::fflush(stdout);
-    return EXIT_DONE;
+    close_recording(run.reader);
+    return result;
 }

@@ -1,11 +1,30 @@
 // The run: cut an FLV recording into slide files at the cue file's times.
 #pragma once
 
-// Exit statuses of the tool.
-constexpr int EXIT_DONE = 0;
-constexpr int EXIT_RUN_FAILED = 1;
-constexpr int EXIT_BAD_COMMAND_LINE = 2;
+#include <cstdint>
+#include <string>
 
-// Runs once from clean state; returns EXIT_DONE or EXIT_RUN_FAILED. In
-// separate mode audio payload goes to .mp3 slide files, video to .flv ones.
-int split_flv(const char* flv_path, const char* cue_path, bool separate_audio);
+enum class split_failure { none, open_recording, read_recording, create_slide, write_slide };
+
+// How a run ended: completed (failure none), or failed on the file at path
+// with the errno in error. A failed run keeps only the slides it finished.
+struct split_result {
+    split_failure failure = split_failure::none;
+    std::string path;
+    int error = 0;
+};
+
+// What a run tells its caller while it goes: the start of each slide after
+// the first, and warnings about the input, which never stop the run.
+enum class split_event_kind { slide_begun, warning };
+struct split_event {
+    split_event_kind kind;
+    std::int32_t slide;
+    std::string text;
+};
+using split_listener = void (*)(const split_event& event, void* context);
+
+// Runs once from clean state. In separate mode audio payload goes to .mp3
+// slide files, video to .flv ones and other tags nowhere.
+split_result split_flv(const char* flv_path, const char* cue_path, bool separate_audio, split_listener listener,
+                       void* context);

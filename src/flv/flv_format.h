@@ -1,5 +1,5 @@
-// FLV layout as the splitter reads and writes it. All multi-byte fields are
-// unsigned big-endian.
+// FLV layout as slidecut reads and writes it, and the typed tag header. All
+// multi-byte fields are unsigned big-endian.
 #pragma once
 
 #include <cstddef>
@@ -19,14 +19,11 @@ constexpr std::size_t TAG_TYPE_POS = 0;
 constexpr std::size_t TAG_DATA_SIZE_POS = 1;
 constexpr std::size_t TAG_TIMESTAMP_POS = 4;
 constexpr std::size_t TAG_TIMESTAMP_EXT_POS = 7;
+constexpr std::size_t TAG_STREAM_ID_POS = 8;
 
 constexpr std::uint8_t TAG_AUDIO = 8;
 constexpr std::uint8_t TAG_VIDEO = 9;
 constexpr std::uint8_t TAG_SCRIPT = 18;
-
-// Slide file kinds are tag type values.
-constexpr std::uint8_t KIND_MP3 = TAG_AUDIO;
-constexpr std::uint8_t KIND_FLV = TAG_VIDEO;
 
 // First byte of audio tag data: SoundFormat in the high nibble.
 constexpr std::uint8_t SOUND_MP3 = 2;
@@ -44,3 +41,21 @@ constexpr std::uint8_t VIDEO_EX_SEQUENCE_START = 0;
 
 // Sequence headers larger than this are not carried into later slides.
 constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;
+
+// Big-endian fields of 0 to 4 bytes; a length of 0 or less yields 0.
+std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length);
+void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value);
+
+struct tag_header {
+    std::uint8_t type = 0;
+    std::uint32_t data_size = 0;     // 24 bits
+    std::uint32_t timestamp = 0;     // low 24 bits, milliseconds
+    std::uint8_t timestamp_ext = 0;  // TimestampExtended
+    std::uint32_t stream_id = 0;     // 24 bits
+};
+
+tag_header decode_tag_header(const std::uint8_t* bytes);
+void encode_tag_header(const tag_header& tag, std::uint8_t* bytes);
+
+// DataOffset of a file header: where the tag stream begins.
+std::uint32_t data_offset_of(const std::uint8_t* file_header);

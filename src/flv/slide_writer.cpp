@@ -1,0 +1,102 @@
+#include "flv/slide_writer.h"
+
+#include <cstdio>
+
+bool is_open(const out_stream& out)
+{
+    return out.file != nullptr;
+}
+
+bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts)
+{
+    static const std::uint8_t pts_z[PREV_TAG_SIZE_LEN] = {0, 0, 0, 0};
+    if (!open_out(slide.out, path))
+        return false;
+    slide.base_ts = base_ts;
+    write_bytes(slide.out, file_header, FLV_HEADER_SIZE);
+    write_bytes(slide.out, pts_z, PREV_TAG_SIZE_LEN);
+    return true;
+}
+
+static void write_tag_header(out_stream& out, const tag_header& tag)
+{
+    std::uint8_t bytes[TAG_HEADER_SIZE];
+    encode_tag_header(tag, bytes);
+    write_bytes(out, bytes, TAG_HEADER_SIZE);
+}
+
+static void write_carried(out_stream& out, const carried_tag& keep, std::uint8_t timestamp_ext)
+{
+    tag_header header = keep.header;
+    header.timestamp = 0;
+    header.timestamp_ext = timestamp_ext;
+    write_tag_header(out, header);
+    write_bytes(out, keep.data.data(), keep.data.size());
+    std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
+    put_be(prev_tag_size, 4, static_cast<std::uint32_t>(TAG_HEADER_SIZE + keep.data.size()));
+    write_bytes(out, prev_tag_size, PREV_TAG_SIZE_LEN);
+}
+
+void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag,
+                           std::uint8_t timestamp_ext)
+{
+    if (keep.video.held && first_tag != config_kind::video)
+        write_carried(slide.out, keep.video, timestamp_ext);
+    if (with_audio && keep.audio.held && first_tag != config_kind::audio)
+        write_carried(slide.out, keep.audio, timestamp_ext);
+}
+
+// Copies a sequence header's data to the slide, keeping it for later slides
+// when it is small enough; returns the bytes copied.
+static std::uint64_t copy_config_data(out_stream& out, const tag_header& tag, in_stream& src, carried_tag& keep)
+{
+    keep.held = false;
+    if (tag.data_size > MAX_CARRIED_DATA)
+        return copy_bytes(src, out, tag.data_size);
+    keep.header = tag;
+    keep.data.resize(tag.data_size);
+    const std::size_t copied = read_bytes(src, keep.data.data(), tag.data_size);
+    write_bytes(out, keep.data.data(), copied);
+    keep.held = copied == tag.data_size;
+    return copied;
+}
+
+move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind config, in_stream& src,
+                          carried_configs& keep)
+{
+    // Only the low 24 bits are re-based; TimestampExtended stays as read.
+    tag_header rebased = tag;
+    rebased.timestamp = (tag.timestamp - slide.base_ts) & 0xFFFFFF;
+    write_tag_header(slide.out, rebased);
+
+    std::uint64_t copied = 0;
+    if (config == config_kind::none)
+        copied = copy_bytes(src, slide.out, tag.data_size);
+    else
+        copied = copy_config_data(slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
+
+    // The PreviousTagSize behind the tag goes along; it is left unread so the
+    // next tag's read finds it in front of that tag.
+    const std::uint8_t* trailer = nullptr;
+    const std::size_t trailer_len = copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0;
+    write_bytes(slide.out, trailer, trailer_len);
+    return result_of(src, &slide.out, copied, tag.data_size);
+}
+
+move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src)
+{
+    if (data_size == 0)
+        return move_result::done;
+    if (skip_bytes(src, 1) < 1)
+        return result_of(src, nullptr, 0, 1);
+    const std::uint64_t copied = copy_bytes(src, out, data_size - 1u);
+    return result_of(src, &out, copied, data_size - 1u);
+}
+
+bool close_slide_file(out_stream& out)
+{
+    if (close_out(out))
+        return true;
+    std::remove(out.path.c_str());
+    return false;
+}

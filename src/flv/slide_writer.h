@@ -1,0 +1,52 @@
+// Slide files: the .flv slide (header, carried codec configuration, re-based
+// tags) and the audio slide (raw payload). The splitter opens them when the
+// first tag of their kind in a slide comes and closes them when it ends.
+#pragma once
+
+#include "flv/byte_stream.h"
+#include "flv/codec.h"
+#include "flv/flv_format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The most recent sequence header of one kind, kept for later slides.
+struct carried_tag {
+    tag_header header;
+    std::vector<std::uint8_t> data;
+    bool held = false;
+};
+
+struct carried_configs {
+    carried_tag video;
+    carried_tag audio;
+};
+
+struct flv_slide {
+    out_stream out;
+    std::uint32_t base_ts = 0; // Timestamp of the slide's first tag
+};
+
+bool is_open(const out_stream& out);
+
+// Creates the file with the recording's header and the first PreviousTagSize;
+// the slide's timestamps count from base_ts.
+bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts);
+
+// Writes the kept headers at the slide's timestamp 0, sharing the
+// TimestampExtended of its first tag, unless that tag is itself a header of
+// the same kind; audio only where with_audio.
+void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag,
+                           std::uint8_t timestamp_ext);
+
+// Writes the tag re-based, its data from src and the PreviousTagSize behind
+// it, which stays unread in src. A sequence header is kept in keep.
+move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind config, in_stream& src,
+                          carried_configs& keep);
+
+// The audio tag's data without its format byte.
+move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src);
+
+// Flushes and closes; a file that could not be written whole is removed.
+bool close_slide_file(out_stream& out);

@@ -1,0 +1,46 @@
+#include "flv/tag_reader.h"
+
+#include <cstring>
+
+bool open_recording(tag_reader& reader, const std::string& path)
+{
+    return open_in(reader.in, path);
+}
+
+void close_recording(tag_reader& reader)
+{
+    close_in(reader.in);
+}
+
+std::size_t enter_tag_stream(tag_reader& reader)
+{
+    const std::size_t got = read_bytes(reader.in, reader.file_header, FLV_HEADER_SIZE);
+    if (got == FLV_HEADER_SIZE)
+        seek_in(reader.in, data_offset_of(reader.file_header));
+    return got;
+}
+
+bool has_flv_signature(const tag_reader& reader)
+{
+    return std::memcmp(reader.file_header, "FLV", 3) == 0;
+}
+
+walk_step next_tag(tag_reader& reader, tag_header& tag, std::uint64_t& tag_offset)
+{
+    if (reader.in.error != 0)
+        return walk_step::read_error;
+    std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
+    if (read_bytes(reader.in, prev_tag_size, PREV_TAG_SIZE_LEN) < PREV_TAG_SIZE_LEN)
+        return reader.in.error != 0 ? walk_step::read_error : walk_step::end;
+    tag_offset = in_offset(reader.in);
+    std::uint8_t header[TAG_HEADER_SIZE];
+    const std::size_t got = read_bytes(reader.in, header, TAG_HEADER_SIZE);
+    if (reader.in.error != 0)
+        return walk_step::read_error;
+    if (got == 0)
+        return walk_step::end;
+    if (got < TAG_HEADER_SIZE)
+        return walk_step::cut_off_header;
+    tag = decode_tag_header(header);
+    return walk_step::tag;
+}
