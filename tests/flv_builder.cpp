@@ -62,6 +62,19 @@ bytes tag_data(std::size_t size, std::uint32_t seed, std::uint8_t first)
     return data;
 }
 
+std::vector<test_tag> six_hour_tags()
+{
+    // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, mono: 417 bytes, all-zero side
+    // information and main data decode as silence.
+    bytes frame(1 + 417, 0);
+    frame[0] = 0x2E; // FLV: MP3, 44 kHz, 16 bit, mono
+    frame[1] = 0xFF, frame[2] = 0xFB, frame[3] = 0x90, frame[4] = 0xC0;
+    std::vector<test_tag> tags;
+    for (std::uint32_t t = 0; t <= 6 * 3600 * 1000; t += SIX_HOUR_STEP_MS)
+        tags.push_back({8, t & 0xFFFFFF, static_cast<std::uint8_t>(t >> 24), frame});
+    return tags;
+}
+
 parsed_flv parse_flv(const bytes& file)
 {
     parsed_flv p;

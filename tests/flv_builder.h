@@ -14,9 +14,10 @@ using bytes = std::vector<std::uint8_t>;
 struct test_tag {
     std::uint8_t type;
     std::uint32_t ts; // low 24 bits
-    std::uint8_t ext;
+    std::uint8_t ext; // TimestampExtended, the high 8
     bytes data;
 };
+inline std::uint32_t full_ts(const test_tag& tag) { return std::uint32_t{tag.ext} << 24 | tag.ts; }
 
 bytes flv_header(std::uint32_t data_offset = 9);
 void append_tag(bytes& out, const test_tag& tag);
@@ -24,6 +25,11 @@ void append_tag(bytes& out, const test_tag& tag);
 bytes make_recording(const std::vector<test_tag>& tags, std::uint32_t data_offset = 9);
 // Distinct data for a tag, so that every byte can be traced back.
 bytes tag_data(std::size_t size, std::uint32_t seed, std::uint8_t first = 0x22);
+
+// Six hours of silent MP3 audio, one frame every 20 s: timestamps run well
+// past the 24 bits of the Timestamp field (4 h 39 min 37.216 s).
+constexpr std::uint32_t SIX_HOUR_STEP_MS = 20000;
+std::vector<test_tag> six_hour_tags();
 
 struct parsed_flv {
     bytes header;

@@ -14,16 +14,16 @@ TEST(TagHeader, DecodesAndEncodesEveryField)
         tag_header tag;
     };
     const header_case cases[] = {
-        {{9, 0, 0, 0x2A, 0, 0, 0x28, 0, 0, 0, 0}, {9, 42, 40, 0, 0}},
-        {{8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x12, 0x34, 0x56}, {8, 0xFFFFFF, 0xFFFFFF, 0x7F, 0x123456}},
-        {{18, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x01, 0, 0, 1}, {18, 0x010203, 0x040506, 1, 1}},
+        {{9, 0, 0, 0x2A, 0, 0, 0x28, 0, 0, 0, 0}, {9, 42, 40, 0}},
+        // TimestampExtended is the timestamp's high byte.
+        {{8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x12, 0x34, 0x56}, {8, 0xFFFFFF, 0x7FFFFFFF, 0x123456}},
+        {{18, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x01, 0, 0, 1}, {18, 0x010203, 0x01040506, 1}},
     };
     for (const header_case& c : cases) {
         const tag_header got = decode_tag_header(c.raw.data());
         EXPECT_EQ(got.type, c.tag.type);
         EXPECT_EQ(got.data_size, c.tag.data_size);
         EXPECT_EQ(got.timestamp, c.tag.timestamp);
-        EXPECT_EQ(got.timestamp_ext, c.tag.timestamp_ext);
         EXPECT_EQ(got.stream_id, c.tag.stream_id);
         bytes encoded(TAG_HEADER_SIZE);
         encode_tag_header(c.tag, encoded.data());

@@ -1,11 +1,18 @@
 // Writes a recording with every kind of tag the cutter treats apart: script
 // data, H.264 and AAC sequence headers, audio and video frames, a
 // TimestampExtended above 0, and a last tag cut off by the end of the file.
-// Usage: make_test_recording OUTPUT.flv
+// With "six_hours", six hours of sparse MP3 audio instead.
+// Usage: make_test_recording OUTPUT.flv [six_hours]
 #include "flv_builder.h"
+
+#include <string>
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[2]) == "six_hours") {
+        write_file(argv[1], make_recording(six_hour_tags()));
+        return 0;
+    }
     if (argc != 2)
         return 2;
     std::vector<test_tag> tags = {

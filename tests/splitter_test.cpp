@@ -31,8 +31,8 @@ std::vector<test_tag> video_every_40ms(std::uint32_t until)
     return tags;
 }
 
-// Every tag of the slide: the recording's bytes, the timestamp minus the
-// slide's base, the PreviousTagSize as it stood in the recording.
+// Every tag of the slide: the recording's bytes, the 32-bit timestamp minus
+// the slide's base, the PreviousTagSize as it stood in the recording.
 void expect_slide(const parsed_flv& slide, const std::vector<test_tag>& tags, std::size_t first, std::size_t last,
                   std::uint32_t base)
 {
@@ -41,8 +41,7 @@ void expect_slide(const parsed_flv& slide, const std::vector<test_tag>& tags, st
     for (std::size_t i = first; i <= last; ++i) {
         const test_tag& got = slide.tags[i - first];
         EXPECT_EQ(got.type, tags[i].type) << "tag " << i;
-        EXPECT_EQ(got.ts, (tags[i].ts - base) & 0xFFFFFF) << "tag " << i;
-        EXPECT_EQ(got.ext, tags[i].ext) << "tag " << i;
+        EXPECT_EQ(full_ts(got), full_ts(tags[i]) - base) << "tag " << i;
         EXPECT_EQ(got.data, tags[i].data) << "tag " << i;
         EXPECT_EQ(slide.prev_sizes[i - first], 11 + tags[i].data.size()) << "tag " << i;
     }
@@ -74,13 +73,13 @@ TEST_F(Splitter, OneTagAdvancesOneSlideAtMost)
     const passing_case cases[] = {
         {"next tag passes the following cue point too", "00:00:00:100 00:00:00:200", {0, 300, 400}, {1, 1, 1}},
         {"next tag passes nothing more", "00:00:00:100 00:00:00:200", {0, 300, 150}, {1, 2}},
-        {"cue point 16777215 is never passed", "1 04:39:37:215 20000", {0, 2000, 0xFFFFFF, 5000}, {1, 3}},
-        {"cue point above 24 bits is never passed", "1 16778", {0, 2000, 0xFFFFFF}, {1, 2}},
+        {"a cue point beyond the last tag is never passed", "1 04:39:37:215 20000", {0, 2000, 0xFFFFFF, 5000}, {1, 3}},
+        {"TimestampExtended counts in the split test", "1 16778", {0, 2000, 0xFFFFFF, 16778001, 0x01000000}, {1, 2, 2}},
     };
     for (const passing_case& c : cases) {
         std::vector<test_tag> tags;
         for (std::uint32_t t : c.times)
-            tags.push_back({AUDIO, t, 0, tag_data(5, t, 0x2F)});
+            tags.push_back({AUDIO, t & 0xFFFFFF, static_cast<std::uint8_t>(t >> 24), tag_data(5, t, 0x2F)});
         EXPECT_EQ(split(tags, c.cues).result.failure, split_failure::none) << c.name;
         ASSERT_EQ(slide_count(), static_cast<int>(c.slide_sizes.size())) << c.name;
         for (std::size_t n = 0; n < c.slide_sizes.size(); ++n)
@@ -90,7 +89,7 @@ TEST_F(Splitter, OneTagAdvancesOneSlideAtMost)
     }
 }
 
-TEST_F(Splitter, RebasesModulo24BitsAndKeepsTimestampExtended)
+TEST_F(Splitter, RebasesAll32BitsModulo2To32)
 {
     const std::vector<test_tag> tags = {
         {SCRIPT, 700, 0, tag_data(30, 1, 2)},  // a script tag first sets slide 0's base
@@ -102,8 +101,24 @@ TEST_F(Splitter, RebasesModulo24BitsAndKeepsTimestampExtended)
     ASSERT_EQ(split(tags, "1").result.failure, split_failure::none);
     ASSERT_EQ(slide_count(), 2);
     expect_slide(slide(0), tags, 0, 1, 700);
-    expect_slide(slide(1), tags, 2, 4, 1500);
-    EXPECT_EQ(slide(1).tags[1].ts, 16776916u); // (1200 - 1500) mod 2^24
+    expect_slide(slide(1), tags, 2, 4, 0x030005DC);
+    EXPECT_EQ(full_ts(slide(1).tags[1]), 0xFCFFFED4u); // (1200 - 0x030005DC) mod 2^32
+    EXPECT_EQ(full_ts(slide(1).tags[2]), 0xFC000064u); // TimestampExtended re-based too
+}
+
+// Cue points before and after the 24-bit wrap at 4:39:37.216; slide 2 spans it.
+TEST_F(Splitter, SixHourRecording)
+{
+    const auto tags = six_hour_tags();
+    ASSERT_EQ(split(tags, "01:00:00:000 04:30:00:000 04:45:00:000 05:30:00:000").result.failure, split_failure::none);
+    ASSERT_EQ(slide_count(), 5);
+    const std::uint32_t first[] = {0, 3620000, 16220000, 17120000, 19820000};
+    const std::uint32_t last[] = {3600000, 16200000, 17100000, 19800000, 21600000};
+    for (int n = 0; n < 5; ++n) {
+        const std::size_t from = first[n] / SIX_HOUR_STEP_MS, to = last[n] / SIX_HOUR_STEP_MS;
+        expect_slide(slide(n), tags, from, to, first[n]);
+        EXPECT_EQ(full_ts(slide(n).tags.back()), last[n] - first[n]) << "slide " << n;
+    }
 }
 
 TEST_F(Splitter, DataOffsetBeyondTheHeader)

@@ -7,5 +7,5 @@
 
 // The slide a tag at timestamp t belongs to while slide cur_slide is being
 // written: cur_slide or the one after it, never further. The cue list ends
-// with CUE_END, which no timestamp passes.
+// with CUE_END, which no timestamp passes. Timestamps are the full 32 bits.
 std::int32_t slide_of(const std::vector<std::uint32_t>& cues, std::int32_t cur_slide, std::uint32_t t);

@@ -21,8 +21,7 @@ tag_header decode_tag_header(const std::uint8_t* bytes)
     tag_header tag;
     tag.type = bytes[TAG_TYPE_POS];
     tag.data_size = get_be(bytes + TAG_DATA_SIZE_POS, 3);
-    tag.timestamp = get_be(bytes + TAG_TIMESTAMP_POS, 3);
-    tag.timestamp_ext = bytes[TAG_TIMESTAMP_EXT_POS];
+    tag.timestamp = get_be(bytes + TAG_TIMESTAMP_POS, 3) | std::uint32_t{bytes[TAG_TIMESTAMP_EXT_POS]} << 24;
     tag.stream_id = get_be(bytes + TAG_STREAM_ID_POS, 3);
     return tag;
 }
@@ -31,8 +30,8 @@ void encode_tag_header(const tag_header& tag, std::uint8_t* bytes)
 {
     bytes[TAG_TYPE_POS] = tag.type;
     put_be(bytes + TAG_DATA_SIZE_POS, 3, tag.data_size);
-    put_be(bytes + TAG_TIMESTAMP_POS, 3, tag.timestamp);
-    bytes[TAG_TIMESTAMP_EXT_POS] = tag.timestamp_ext;
+    put_be(bytes + TAG_TIMESTAMP_POS, 3, tag.timestamp & 0xFFFFFF);
+    bytes[TAG_TIMESTAMP_EXT_POS] = static_cast<std::uint8_t>(tag.timestamp >> 24);
     put_be(bytes + TAG_STREAM_ID_POS, 3, tag.stream_id);
 }
 

@@ -49,8 +49,8 @@ void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value);
 struct tag_header {
     std::uint8_t type = 0;
     std::uint32_t data_size = 0;     // 24 bits
-    std::uint32_t timestamp = 0;     // low 24 bits, milliseconds
-    std::uint8_t timestamp_ext = 0;  // TimestampExtended
+    // Milliseconds, 32 bits: TimestampExtended is the high byte.
+    std::uint32_t timestamp = 0;
     std::uint32_t stream_id = 0;     // 24 bits
 };
 

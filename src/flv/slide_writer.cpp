@@ -25,11 +25,10 @@ static void write_tag_header(out_stream& out, const tag_header& tag)
     write_bytes(out, bytes, TAG_HEADER_SIZE);
 }
 
-static void write_carried(out_stream& out, const carried_tag& keep, std::uint8_t timestamp_ext)
+static void write_carried(out_stream& out, const carried_tag& keep)
 {
     tag_header header = keep.header;
     header.timestamp = 0;
-    header.timestamp_ext = timestamp_ext;
     write_tag_header(out, header);
     write_bytes(out, keep.data.data(), keep.data.size());
     std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
@@ -37,13 +36,12 @@ static void write_carried(out_stream& out, const carried_tag& keep, std::uint8_t
     write_bytes(out, prev_tag_size, PREV_TAG_SIZE_LEN);
 }
 
-void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag,
-                           std::uint8_t timestamp_ext)
+void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag)
 {
     if (keep.video.held && first_tag != config_kind::video)
-        write_carried(slide.out, keep.video, timestamp_ext);
+        write_carried(slide.out, keep.video);
     if (with_audio && keep.audio.held && first_tag != config_kind::audio)
-        write_carried(slide.out, keep.audio, timestamp_ext);
+        write_carried(slide.out, keep.audio);
 }
 
 // Copies a sequence header's data to the slide, keeping it for later slides
@@ -64,9 +62,9 @@ static std::uint64_t copy_config_data(out_stream& out, const tag_header& tag, in
 move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind config, in_stream& src,
                           carried_configs& keep)
 {
-    // Only the low 24 bits are re-based; TimestampExtended stays as read.
+    // A timestamp below the base (one that goes backwards) wraps modulo 2^32.
     tag_header rebased = tag;
-    rebased.timestamp = (tag.timestamp - slide.base_ts) & 0xFFFFFF;
+    rebased.timestamp = tag.timestamp - slide.base_ts;
     write_tag_header(slide.out, rebased);
 
     std::uint64_t copied = 0;

@@ -34,11 +34,9 @@ bool is_open(const out_stream& out);
 // the slide's timestamps count from base_ts.
 bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts);
 
-// Writes the kept headers at the slide's timestamp 0, sharing the
-// TimestampExtended of its first tag, unless that tag is itself a header of
-// the same kind; audio only where with_audio.
-void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag,
-                           std::uint8_t timestamp_ext);
+// Writes the kept headers at the slide's timestamp 0, unless its first tag is
+// itself a header of the same kind; audio only where with_audio.
+void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag);
 
 // Writes the tag re-based, its data from src and the PreviousTagSize behind
 // it, which stays unread in src. A sequence header is kept in keep.

@@ -96,7 +96,7 @@ move_result route_flv(split_run& run, const tag_header& tag, split_result& resul
         const std::string path = slide_file_name(run.base_name, run.cur_slide, TAG_VIDEO);
         if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp))
             return cannot_create(run.flv.out, result);
-        write_carried_configs(run.flv, run.carried, !run.separate_audio, config, tag.timestamp_ext);
+        write_carried_configs(run.flv, run.carried, !run.separate_audio, config);
     }
     return write_flv_tag(run.flv, tag, config, in, run.carried);
 }
