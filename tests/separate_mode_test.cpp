@@ -1,5 +1,6 @@
 // Separate mode: audio payload to .mp3 slide files, video tags to .flv slide
 // files, other tags nowhere.
+#include "flv/codec.h"
 #include "slide_folder_test.h"
 
 namespace fs = std::filesystem;
@@ -7,7 +8,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint8_t AUDIO = 8, VIDEO = 9, SCRIPT = 18;
-constexpr std::uint8_t MP3_FORMAT = 0x2F, AAC_FORMAT = 0xAF;
+constexpr std::uint8_t MP3_FORMAT = 0x2F, AAC_FORMAT = 0xAF, SPEEX_FORMAT = 0xB6;
 
 class SeparateMode : public slide_folder_test {
 protected:
@@ -112,11 +113,88 @@ TEST_F(SeparateMode, ZeroSizeAndCutOffAudio)
 
 TEST_F(SeparateMode, NonMp3AudioIsNamedOnce)
 {
-    const split_outcome r = split(make_recording(interleaved(3000, AAC_FORMAT)), "1");
+    const split_outcome r = split(make_recording(interleaved(3000, SPEEX_FORMAT)), "1");
     EXPECT_EQ(r.result.failure, split_failure::none);
-    const std::size_t first = r.warnings.find("AAC (SoundFormat 10)");
+    const std::size_t first = r.warnings.find("Speex (SoundFormat 11)");
     ASSERT_NE(first, std::string::npos) << r.warnings;
-    EXPECT_EQ(r.warnings.find("AAC (SoundFormat 10)", first + 1), std::string::npos) << "warned more than once";
+    EXPECT_EQ(r.warnings.find("Speex (SoundFormat 11)", first + 1), std::string::npos) << "warned more than once";
+    EXPECT_TRUE(fs::exists(slide_path(1, "mp3")));
+}
+
+bytes aac_tag(std::uint8_t packet_type, bytes body)
+{
+    body.insert(body.begin(), {AAC_FORMAT, packet_type});
+    return body;
+}
+
+// AAC goes to .aac slides as ADTS where its AudioSpecificConfig allows, and
+// stays raw payload in .mp3 where it does not; nothing is left out unsaid.
+TEST_F(SeparateMode, AacSlides)
+{
+    const bytes lc_44k_stereo = aac_tag(0, {0x12, 0x10}), lc_48k_mono = aac_tag(0, {0x11, 0x88});
+    const bytes no_channels = aac_tag(0, {0x12, 0x00}), short_config = aac_tag(0, {0x12});
+    const bytes frame_a = aac_tag(1, tag_data(300, 1)), frame_b = aac_tag(1, tag_data(200, 2));
+    const bytes too_long = aac_tag(1, tag_data(8185, 3));
+    struct aac_case {
+        const char* name;
+        std::vector<test_tag> tags; // cut at 1 s
+        std::vector<std::string> files; // slide files, in slide order
+        std::vector<bytes> contents;
+        std::string warning;
+    };
+    auto adts = [](const aac_config& config, const bytes& tag) {
+        bytes out(ADTS_HEADER_SIZE);
+        make_adts_header(config, tag.size() - 2, out.data());
+        out.insert(out.end(), tag.begin() + 2, tag.end());
+        return out;
+    };
+    auto raw = [](std::initializer_list<bytes> tags) {
+        bytes out;
+        for (const bytes& tag : tags)
+            out.insert(out.end(), tag.begin() + 1, tag.end());
+        return out;
+    };
+    const aac_config lc44{2, 4, 2, nullptr}, lc48{2, 3, 1, nullptr};
+    const aac_case cases[] = {
+        {"the configuration holds into the next slide",
+         {{AUDIO, 0, 0, lc_44k_stereo}, {AUDIO, 20, 0, frame_a}, {AUDIO, 1500, 0, frame_b}},
+         {"talk_0.aac", "talk_1.aac"}, {adts(lc44, frame_a), adts(lc44, frame_b)}, ""},
+        {"the most recent configuration holds",
+         {{AUDIO, 0, 0, lc_44k_stereo}, {AUDIO, 20, 0, lc_48k_mono}, {AUDIO, 40, 0, frame_a}},
+         {"talk_0.aac"}, {adts(lc48, frame_a)}, ""},
+        {"no configuration before the first frame",
+         {{AUDIO, 0, 0, frame_a}, {AUDIO, 20, 0, lc_44k_stereo}, {AUDIO, 1500, 0, frame_b}},
+         {"talk_0.mp3", "talk_1.aac"}, {raw({frame_a, lc_44k_stereo}), adts(lc44, frame_b)},
+         "slide 0 has AAC audio with no AudioSpecificConfig"},
+        {"channel configuration 0",
+         {{AUDIO, 0, 0, no_channels}, {AUDIO, 20, 0, frame_a}},
+         {"talk_0.mp3"}, {raw({no_channels, frame_a})}, "channel configuration 0"},
+        {"a configuration shorter than 2 bytes",
+         {{AUDIO, 0, 0, short_config}, {AUDIO, 20, 0, frame_a}},
+         {"talk_0.mp3"}, {raw({short_config, frame_a})}, "shorter than 2 bytes"},
+        {"a configuration ADTS cannot carry inside an .aac slide",
+         {{AUDIO, 0, 0, lc_44k_stereo}, {AUDIO, 20, 0, frame_a}, {AUDIO, 40, 0, no_channels}, {AUDIO, 60, 0, frame_b}},
+         {"talk_0.aac"}, {adts(lc44, frame_a)}, "configuration at byte offset 349 has channel configuration 0"},
+        {"a frame too long for ADTS",
+         {{AUDIO, 0, 0, lc_44k_stereo}, {AUDIO, 20, 0, too_long}, {AUDIO, 40, 0, frame_a}},
+         {"talk_0.aac"}, {adts(lc44, frame_a)}, "frame at byte offset 32 holds 8185 bytes"},
+    };
+    for (const aac_case& c : cases) {
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename().string().rfind("talk_", 0) == 0)
+                fs::remove(entry.path());
+        const split_outcome r = split(make_recording(c.tags), "1");
+        EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
+        if (c.warning.empty()) {
+            EXPECT_EQ(r.warnings, "") << c.name;
+        } else {
+            EXPECT_NE(r.warnings.find(c.warning), std::string::npos) << c.name << ": " << r.warnings;
+            EXPECT_EQ(r.warnings.find('\n'), r.warnings.size() - 1) << c.name << ": one warning";
+        }
+        for (std::size_t n = 0; n < c.files.size(); ++n)
+            EXPECT_EQ(read_file(dir / c.files[n]), c.contents[n]) << c.name << ": " << c.files[n];
+        EXPECT_FALSE(fs::exists(slide_path(static_cast<int>(c.files.size()), "aac"))) << c.name;
+    }
 }
 
 // The command line's switch, through the built binary.

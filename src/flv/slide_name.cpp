@@ -1,7 +1,5 @@
 #include "flv/slide_name.h"
 
-#include "flv/flv_format.h"
-
 std::string slide_base_name(const std::string& recording_path)
 {
     const std::size_t slash = recording_path.find_last_of("/\\");
@@ -10,8 +8,7 @@ std::string slide_base_name(const std::string& recording_path)
     return ext == std::string::npos ? recording_path : recording_path.substr(0, ext);
 }
 
-std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, int kind)
+std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, const char* ext)
 {
-    const char* ext = (kind & 0xFF) == TAG_AUDIO ? "mp3" : "flv";
     return base_name + "_" + std::to_string(cur_slide) + "." + ext;
 }

@@ -1,4 +1,5 @@
-// Slide file names: <base>_<n>.flv and <base>_<n>.mp3 beside the recording.
+// Slide file names: <base>_<n>.flv, <base>_<n>.mp3 and <base>_<n>.aac beside
+// the recording.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,5 @@
 // last '/' or '\'); the whole path when that part holds no ".flv".
 std::string slide_base_name(const std::string& recording_path);
 
-// "%s_%i.%s": kind 8, the audio tag type (low 8 bits), names an .mp3 file,
-// any other kind an .flv.
-std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, int kind);
+// "%s_%i.%s" with the extension ("flv", "mp3", "aac").
+std::string slide_file_name(const std::string& base_name, std::int32_t cur_slide, const char* ext);

@@ -1,6 +1,7 @@
 // Slide files: the .flv slide (header, carried codec configuration, re-based
-// tags) and the audio slide (raw payload). The splitter opens them when the
-// first tag of their kind in a slide comes and closes them when it ends.
+// tags) and the audio slide (raw payload, or AAC as ADTS). The splitter opens
+// them when the first tag of their kind in a slide comes and closes them when
+// it ends.
 #pragma once
 
 #include "flv/byte_stream.h"
@@ -21,6 +22,11 @@ struct carried_tag {
 struct carried_configs {
     carried_tag video;
     carried_tag audio;
+};
+
+struct audio_slide {
+    out_stream out;
+    bool adts = false; // AAC frames behind ADTS headers, not raw payload
 };
 
 struct flv_slide {
@@ -45,6 +51,10 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
 
 // The audio tag's data without its format byte.
 move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src);
+
+// An AAC raw frame tag's data without its two header bytes, behind an ADTS
+// header; its payload must fit a frame (adts_frame_fits).
+move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size, in_stream& src);
 
 // Flushes and closes; a file that could not be written whole is removed.
 bool close_slide_file(out_stream& out);

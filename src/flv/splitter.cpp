@@ -6,6 +6,7 @@
 #include "flv/slide_writer.h"
 #include "flv/tag_reader.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -15,7 +16,8 @@ namespace {
 struct split_run {
     tag_reader reader;
     flv_slide flv;
-    out_stream mp3_out;
+    audio_slide audio;
+    aac_config aac; // the recording's most recent AudioSpecificConfig
     carried_configs carried;
     std::vector<std::uint32_t> cues;
     std::string base_name;
@@ -50,10 +52,10 @@ split_result failed(split_failure failure, const std::string& path, int error)
     return split_result{failure, path, error};
 }
 
-// The .mp3 file closes before the .flv file; both must land whole.
+// The audio file closes before the .flv file; both must land whole.
 bool close_slide_files(split_run& run, split_result& result)
 {
-    for (out_stream* out : {&run.mp3_out, &run.flv.out}) {
+    for (out_stream* out : {&run.audio.out, &run.flv.out}) {
         if (!close_slide_file(*out)) {
             result = failed(split_failure::write_slide, out->path, out->error);
             discard_out(run.flv.out);
@@ -67,13 +69,13 @@ bool close_slide_files(split_run& run, split_result& result)
 split_result fail_run(split_run& run, split_result result)
 {
     if (result.failure == split_failure::none) {
-        for (const out_stream* out : {&run.mp3_out, &run.flv.out})
+        for (const out_stream* out : {&run.audio.out, &run.flv.out})
             if (is_open(*out) && out->error != 0 && result.failure == split_failure::none)
                 result = failed(split_failure::write_slide, out->path, out->error);
     }
     if (result.failure == split_failure::none)
         result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
-    discard_out(run.mp3_out);
+    discard_out(run.audio.out);
     discard_out(run.flv.out);
     close_recording(run.reader);
     return result;
@@ -93,7 +95,7 @@ move_result route_flv(split_run& run, const tag_header& tag, split_result& resul
     const std::size_t head_len = peek_bytes(in, &head, tag.data_size < 2 ? tag.data_size : 2);
     const config_kind config = classify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out)) {
-        const std::string path = slide_file_name(run.base_name, run.cur_slide, TAG_VIDEO);
+        const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
         if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp))
             return cannot_create(run.flv.out, result);
         write_carried_configs(run.flv, run.carried, !run.separate_audio, config);
@@ -102,33 +104,92 @@ move_result route_flv(split_run& run, const tag_header& tag, split_result& resul
 }
 
 // The .mp3 slide files hold raw payload; say so once when it is not MP3.
-void check_sound_format(split_run& run, std::uint32_t data_size)
+void check_sound_format(split_run& run, unsigned sound_format)
 {
-    const std::uint8_t* format_byte = nullptr;
-    if (run.warned_sound_format || data_size == 0 || peek_bytes(run.reader.in, &format_byte, 1) < 1)
-        return;
-    const unsigned sound_format = sound_format_of(*format_byte);
-    if (is_mp3(sound_format))
+    if (run.warned_sound_format || is_mp3(sound_format))
         return;
     run.warned_sound_format = true;
     warn(run, "%s: the audio is %s (SoundFormat %u), not MP3; the .mp3 slide files hold its raw payload",
          run.reader.in.path.c_str(), sound_format_name(sound_format), sound_format);
 }
 
-move_result route_mp3(split_run& run, const tag_header& tag, split_result& result)
+// The most recent AudioSpecificConfig holds; an .aac slide cannot take
+// frames of one that ADTS cannot carry.
+void take_aac_config(split_run& run, const aac_config& config, std::uint64_t tag_offset)
 {
-    if (!is_open(run.mp3_out) && !open_out(run.mp3_out, slide_file_name(run.base_name, run.cur_slide, TAG_AUDIO)))
-        return cannot_create(run.mp3_out, result);
-    check_sound_format(run, tag.data_size);
-    return write_audio_payload(run.mp3_out, tag.data_size, run.reader.in);
+    run.aac = config;
+    if (is_open(run.audio.out) && run.audio.adts && config.unsupported != nullptr)
+        warn(run, "%s: the AAC configuration at byte offset %llu has %s; its frames are left out of %s",
+             run.reader.in.path.c_str(), static_cast<unsigned long long>(tag_offset), config.unsupported,
+             run.audio.out.path.c_str());
 }
 
-move_result route_tag(split_run& run, const tag_header& tag, split_result& result)
+// AAC goes to an .aac slide as ADTS when its configuration allows, any other
+// audio to an .mp3 slide as raw payload.
+bool open_audio_slide(split_run& run, bool aac, split_result& result)
+{
+    run.audio.adts = aac && run.aac.unsupported == nullptr;
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, run.audio.adts ? "aac" : "mp3");
+    if (!open_out(run.audio.out, path)) {
+        cannot_create(run.audio.out, result);
+        return false;
+    }
+    if (aac && !run.audio.adts)
+        warn(run, "%s: slide %d has AAC audio with %s; it goes to %s as raw payload", run.reader.in.path.c_str(),
+             run.cur_slide, run.aac.unsupported, path.c_str());
+    return true;
+}
+
+// An audio tag in an .aac slide: a raw frame behind its ADTS header, or
+// nothing (a sequence header, or a frame ADTS cannot carry, with a warning).
+move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_format, bool aac_config_tag,
+                       std::uint64_t tag_offset)
+{
+    in_stream& in = run.reader.in;
+    const char* path = in.path.c_str();
+    const auto offset = static_cast<unsigned long long>(tag_offset);
+    const std::uint32_t payload = tag.data_size < 2 ? 0 : tag.data_size - 2;
+    if (tag.data_size > 0 && sound_format != SOUND_AAC)
+        warn(run, "%s: the audio tag at byte offset %llu is %s, not AAC; it is left out of %s", path, offset,
+             sound_format_name(sound_format), run.audio.out.path.c_str());
+    else if (!aac_config_tag && payload > 0 && run.aac.unsupported == nullptr) {
+        if (adts_frame_fits(payload))
+            return write_adts_frame(run.audio.out, run.aac, tag.data_size, in);
+        warn(run, "%s: the AAC frame at byte offset %llu holds %u bytes, more than an ADTS frame can; it is left "
+                  "out of %s",
+             path, offset, payload, run.audio.out.path.c_str());
+    }
+    return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+}
+
+// An AudioSpecificConfig longer than this is read no further.
+constexpr std::size_t ASC_READ_MAX = 64;
+
+move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+{
+    const std::uint8_t* head = nullptr;
+    const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
+    const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
+    const bool aac = got >= 1 && sound_format == SOUND_AAC;
+    const bool aac_config_tag = aac && got >= 2 && head[1] == AAC_SEQUENCE_HEADER;
+    if (aac_config_tag)
+        take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
+
+    if (!is_open(run.audio.out) && !open_audio_slide(run, aac, result))
+        return move_result::failed;
+    if (run.audio.adts)
+        return route_adts(run, tag, sound_format, aac_config_tag, tag_offset);
+    if (got >= 1 && !aac)
+        check_sound_format(run, sound_format);
+    return write_audio_payload(run.audio.out, tag.data_size, run.reader.in);
+}
+
+move_result route_tag(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
     if (!run.separate_audio || tag.type == TAG_VIDEO)
         return route_flv(run, tag, result);
     if (tag.type == TAG_AUDIO)
-        return route_mp3(run, tag, result);
+        return route_audio(run, tag, tag_offset, result);
     // Script data and other tags reach no file in separate mode.
     return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
 }
@@ -169,7 +230,7 @@ bool walk_tags(split_run& run, split_result& result)
             ++run.cur_slide;
             tell(run, split_event_kind::slide_begun, "");
         }
-        const move_result moved = route_tag(run, tag, result);
+        const move_result moved = route_tag(run, tag, tag_offset, result);
         if (moved == move_result::failed)
             return false;
         if (moved == move_result::cut_off) {

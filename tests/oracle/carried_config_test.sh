@@ -15,6 +15,7 @@ case "$kind" in
   h264_mp3) args=($(video 256x144) $(audio 22050) "${h264[@]}" -c:a libmp3lame -ac 1) ;;
   flv1_mp3) args=($(video 176x144) $(audio 44100) -c:v flv1 -g 50 -c:a libmp3lame -ac 2) ;;
   aac_only) args=($(audio 44100) -c:a aac -ac 1) ;;
+  aac_48k_mono) args=($(audio 48000) -c:a aac -ac 1) ;;
   *) echo "unknown recording kind $kind" >&2; exit 2 ;;
 esac
 rec="$work/rec.flv"
@@ -118,9 +119,32 @@ if [ "$(probe "$rec" a:0 codec_name)" = mp3 ]; then
   [ "$frames" -eq "$(packets "$rec" a)" ] || fail "separate: $frames MP3 frames in the slides, $(packets "$rec" a) in the recording"
 fi
 
+# AAC audio: the .aac slides are ADTS streams that decode cleanly with the
+# recording's rate and channels and together hold all its samples.
+samples() {
+  ffprobe -v error -select_streams a:0 -show_entries frame=nb_samples -of csv=p=0 "$1" | awk '{ s += $1 } END { print s + 0 }'
+}
+if [ "$(probe "$rec" a:0 codec_name)" = aac ]; then
+  total=0 slides=0
+  ! ls "$work"/separate/rec_*.mp3 >/dev/null 2>&1 || fail "separate: AAC audio in .mp3 slides"
+  for aac in "$work"/separate/rec_*.aac; do
+    [ -e "$aac" ] || { fail "separate: no .aac slides"; break; }
+    errors=$(ffmpeg -nostdin -v error -i "$aac" -f null - 2>&1)
+    [ -z "$errors" ] || fail "separate $(basename "$aac") decode: $(echo "$errors" | head -n 2)"
+    [ "$(probe "$aac" a:0 sample_rate,channels)" = "$(probe "$rec" a:0 sample_rate,channels)" ] ||
+      fail "separate $(basename "$aac"): $(probe "$aac" a:0 sample_rate,channels), recording $(probe "$rec" a:0 sample_rate,channels)"
+    total=$((total + $(samples "$aac"))) slides=$((slides + 1))
+  done
+  whole=$(samples "$rec")
+  diff=$((total > whole ? total - whole : whole - total))
+  [ "$diff" -le $((1024 * slides)) ] || fail "separate: $total samples in the .aac slides, $whole in the recording"
+  echo "$kind separate: $slides .aac slides decode cleanly, $total samples of the recording's $whole"
+fi
+
 # The .mp3 slides and slide 0 are the plain cut's in every case; without
 # sequence headers every .flv slide is too.
-compare=("$work"/plain_s/rec_*.mp3 "$work"/plain/rec_0.flv "$work"/plain_s/rec_0.flv)
+compare=("$work"/plain/rec_0.flv "$work"/plain_s/rec_0.flv)
+[ "$(probe "$rec" a:0 codec_name)" = aac ] || compare+=("$work"/plain_s/rec_*.mp3)
 [ "$kind" = flv1_mp3 ] && compare+=("$work"/plain/rec_*.flv "$work"/plain_s/rec_*.flv)
 for ref in "${compare[@]}"; do
   [ -e "$ref" ] || continue
