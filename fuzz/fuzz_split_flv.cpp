@@ -5,7 +5,9 @@
 // and the slide framing do not account for.
 #include "flv/splitter.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -54,11 +56,31 @@ void check(bool ok, const char* what)
     }
 }
 
-// Bytes of the sequence headers carried at the head of a later .flv slide:
-// its leading tags at timestamp 0 that are video or AAC sequence headers.
-std::size_t carried_bytes(const bytes& slide)
+// The onMetaData tag every .flv slide starts with, and the filesize it
+// states: the bytes of the tag (0 where there is none) and the number.
+std::size_t metadata_bytes(const bytes& slide, double& filesize)
 {
-    std::size_t pos = 13, carried = 0;
+    if (slide.size() < 13 + 11 || slide[13] != 18)
+        return 0;
+    const std::size_t size = 11 + be(slide, 13 + 1, 3) + 4;
+    static const char key[] = "\x00\x08" "filesize" "\x00";
+    const auto end = slide.begin() + static_cast<long>(std::min(slide.size(), 13 + size));
+    const auto at = std::search(slide.begin() + 13, end, key, key + sizeof key - 1);
+    if (end - at >= static_cast<long>(sizeof key - 1 + 8)) {
+        std::uint64_t bits = 0;
+        for (auto p = at + static_cast<long>(sizeof key - 1); p != at + static_cast<long>(sizeof key - 1 + 8); ++p)
+            bits = bits << 8 | *p;
+        std::memcpy(&filesize, &bits, sizeof filesize);
+    }
+    return size;
+}
+
+// Bytes of the sequence headers carried at the head of a later .flv slide,
+// from pos on: its leading tags at timestamp 0 that are video or AAC
+// sequence headers.
+std::size_t carried_bytes(const bytes& slide, std::size_t pos)
+{
+    std::size_t carried = 0;
     for (int n = 0; n < 2 && pos + 13 <= slide.size(); ++n) {
         const std::uint8_t type = slide[pos];
         const std::size_t size = be(slide, pos + 1, 3);
@@ -116,7 +138,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::equal(slide.begin(), slide.begin() + 9, recording.begin()), ".flv slide header is not the recording's");
         check(be(slide, 9, 4) == 0, ".flv slide does not start with PreviousTagSize 0");
         check(slide.size() < 13 + 11 || be(slide, 13 + 4, 3) == 0, "first tag of a .flv slide is not at timestamp 0");
-        allowed += 13 + carried_bytes(slide);
+        double filesize = -1;
+        const std::size_t metadata = metadata_bytes(slide, filesize);
+        check(metadata > 0, ".flv slide does not start with its onMetaData");
+        check(filesize == static_cast<double>(slide.size()), "the onMetaData's filesize is not the slide's size");
+        allowed += 13 + metadata + carried_bytes(slide, 13 + metadata);
     }
     check(total <= allowed, "slide files hold bytes the recording does not account for");
 

@@ -70,8 +70,9 @@ std::vector<test_tag> six_hour_tags()
     frame[0] = 0x2E; // FLV: MP3, 44 kHz, 16 bit, mono
     frame[1] = 0xFF, frame[2] = 0xFB, frame[3] = 0x90, frame[4] = 0xC0;
     std::vector<test_tag> tags;
-    for (std::uint32_t t = 0; t <= 6 * 3600 * 1000; t += SIX_HOUR_STEP_MS)
-        tags.push_back({8, t & 0xFFFFFF, static_cast<std::uint8_t>(t >> 24), frame});
+    for (std::uint32_t t = 10000; t < 6 * 3600 * 1000; t += 20000)
+        for (std::uint32_t ts : {t, t + 26})
+            tags.push_back({8, ts & 0xFFFFFF, static_cast<std::uint8_t>(ts >> 24), frame});
     return tags;
 }
 
@@ -95,7 +96,25 @@ parsed_flv parse_flv(const bytes& file)
         pos += 11 + size + 4;
     }
     p.well_formed = pos == file.size();
+    static const bytes name = {2, 0, 10, 'o', 'n', 'M', 'e', 't', 'a', 'D', 'a', 't', 'a'};
+    if (!p.tags.empty() && p.tags[0].type == 18 && full_ts(p.tags[0]) == 0 && p.tags[0].data.size() >= name.size() &&
+        std::equal(name.begin(), name.end(), p.tags[0].data.begin())) {
+        p.metadata = p.tags[0].data;
+        p.tags.erase(p.tags.begin());
+        p.prev_sizes.erase(p.prev_sizes.begin());
+    }
     return p;
+}
+
+bytes without_metadata(const bytes& slide)
+{
+    if (slide.size() < 13 + 11)
+        return slide;
+    const std::size_t tag_size = 11 + be(slide, 13 + 1, 3) + 4;
+    bytes rest(slide.begin(), slide.begin() + 13);
+    if (13 + tag_size <= slide.size())
+        rest.insert(rest.end(), slide.begin() + static_cast<long>(13 + tag_size), slide.end());
+    return rest;
 }
 
 bytes read_file(const fs::path& path)

@@ -26,18 +26,22 @@ bytes make_recording(const std::vector<test_tag>& tags, std::uint32_t data_offse
 // Distinct data for a tag, so that every byte can be traced back.
 bytes tag_data(std::size_t size, std::uint32_t seed, std::uint8_t first = 0x22);
 
-// Six hours of silent MP3 audio, one frame every 20 s: timestamps run well
-// past the 24 bits of the Timestamp field (4 h 39 min 37.216 s).
-constexpr std::uint32_t SIX_HOUR_STEP_MS = 20000;
+// Six hours of silent MP3 audio, two frames (26 ms each) every 20 s from
+// 10 s on: timestamps run well past the 24 bits of the Timestamp field
+// (4 h 39 min 37.216 s).
 std::vector<test_tag> six_hour_tags();
 
 struct parsed_flv {
     bytes header;
+    bytes metadata; // data of a leading onMetaData tag at 0, left out of tags
     std::vector<test_tag> tags;
     std::vector<std::uint32_t> prev_sizes; // behind each tag
     bool well_formed = false;
 };
 parsed_flv parse_flv(const bytes& file);
+// A slide file without the onMetaData tag that opens it: the recording's
+// header and the tags as they were cut.
+bytes without_metadata(const bytes& slide);
 
 bytes read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const bytes& content);

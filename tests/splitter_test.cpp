@@ -112,10 +112,14 @@ TEST_F(Splitter, SixHourRecording)
     const auto tags = six_hour_tags();
     ASSERT_EQ(split(tags, "01:00:00:000 04:30:00:000 04:45:00:000 05:30:00:000").result.failure, split_failure::none);
     ASSERT_EQ(slide_count(), 5);
-    const std::uint32_t first[] = {0, 3620000, 16220000, 17120000, 19820000};
-    const std::uint32_t last[] = {3600000, 16200000, 17100000, 19800000, 21600000};
+    const std::uint32_t first[] = {10000, 3610000, 16210000, 17110000, 19810000};
+    const std::uint32_t last[] = {3590026, 16190026, 17090026, 19790026, 21590026};
     for (int n = 0; n < 5; ++n) {
-        const std::size_t from = first[n] / SIX_HOUR_STEP_MS, to = last[n] / SIX_HOUR_STEP_MS;
+        std::size_t from = 0, to = 0;
+        for (std::size_t i = 0; i < tags.size(); ++i) {
+            from = full_ts(tags[i]) == first[n] ? i : from;
+            to = full_ts(tags[i]) == last[n] ? i : to;
+        }
         expect_slide(slide(n), tags, from, to, first[n]);
         EXPECT_EQ(full_ts(slide(n).tags.back()), last[n] - first[n]) << "slide " << n;
     }
@@ -167,7 +171,7 @@ TEST_F(Splitter, RecordingCutOffAtTheEnd)
         r.resize(c.keep, 0x00);
         const split_outcome result = cut(r, "");
         EXPECT_EQ(result.result.failure, split_failure::none) << c.name;
-        const bytes out = read_file(dir / "talk_0.flv");
+        const bytes out = without_metadata(read_file(dir / "talk_0.flv"));
         ASSERT_EQ(out.size(), c.slide_size) << c.name;
         // Slide 0 starts at 0, so its bytes are the recording's, no filler.
         EXPECT_TRUE(std::equal(out.begin(), out.end(), whole.begin())) << c.name;

@@ -18,13 +18,13 @@ static std::FILE* open_unbuffered(const std::string& path, const char* mode, int
     return file;
 }
 
-bool open_in(in_stream& in, const std::string& path)
+bool open_in(in_stream& in, const std::string& path, std::size_t buffer_size)
 {
     in.path = path;
     in.file = open_unbuffered(path, "rb", in.error);
     if (in.file == nullptr)
         return false;
-    in.buf.resize(IN_BUFFER_SIZE);
+    in.buf.resize(buffer_size);
     in.pos = in.len = 0;
     in.buf_offset = 0;
     in.error = 0;
@@ -52,6 +52,24 @@ bool seek_in(in_stream& in, std::uint64_t offset)
     in.buf_offset = offset;
     in.pos = in.len = 0;
     return true;
+}
+
+bool in_file_size(in_stream& in, std::uint64_t& size)
+{
+    if (!size_of_file(in.file, size) || !seek_file(in.file, in.buf_offset + in.len)) {
+        in.error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)
+{
+    const bool buffered = offset >= in.buf_offset && offset + count <= in.buf_offset + in.len;
+    if (!buffered && !seek_in(in, offset))
+        return 0;
+    in.pos = static_cast<std::size_t>(offset - in.buf_offset);
+    return read_bytes(in, dst, count);
 }
 
 // Keeps the unread bytes, moves them to the front and reads more behind them.

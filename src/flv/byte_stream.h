@@ -31,10 +31,15 @@ struct out_stream {
 constexpr std::size_t IN_BUFFER_SIZE = 256 * 1024;
 constexpr std::size_t OUT_BUFFER_SIZE = 128 * 1024;
 
-bool open_in(in_stream& in, const std::string& path);
+bool open_in(in_stream& in, const std::string& path, std::size_t buffer_size = IN_BUFFER_SIZE);
 void close_in(in_stream& in);
 std::uint64_t in_offset(const in_stream& in);
 bool seek_in(in_stream& in, std::uint64_t offset);
+// The file's size; the next read starts where it did before.
+bool in_file_size(in_stream& in, std::uint64_t& size);
+// Reads count bytes at offset, from the buffer where it holds them; fewer at
+// the end of the file or on an error.
+std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
 
 // Each returns the number of bytes it moved: fewer than asked at the end of
 // the recording, on a read error (in.error) or a write error (out.error).

@@ -2,6 +2,8 @@
 
 #include "flv/flv_format.h"
 
+#include <vector>
+
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
     if (available < 1)
@@ -53,6 +55,141 @@ unsigned read_object_type(bit_reader& in)
 
 constexpr unsigned AAC_SBR = 5, AAC_PS = 29, EXPLICIT_FREQUENCY = 15;
 
+// Exp-Golomb codes of H.264 parameter sets.
+unsigned read_ue(bit_reader& in)
+{
+    unsigned zeros = 0;
+    while (read_bits(in, 1) == 0 && !in.short_read && zeros < 32)
+        ++zeros;
+    if (zeros >= 32)
+        in.short_read = true;
+    return zeros == 0 || in.short_read ? 0 : (1u << zeros) - 1 + read_bits(in, zeros);
+}
+
+int read_se(bit_reader& in)
+{
+    const unsigned code = read_ue(in);
+    return code % 2 == 1 ? static_cast<int>((code + 1) / 2) : -static_cast<int>(code / 2);
+}
+
+void skip_scaling_list(bit_reader& in, int size)
+{
+    int last = 8, next = 8;
+    for (int j = 0; j < size && !in.short_read; ++j) {
+        if (next != 0)
+            next = (last + read_se(in) + 256) % 256;
+        last = next == 0 ? last : next;
+    }
+}
+
+bool has_chroma_format(unsigned profile)
+{
+    for (unsigned p : {100u, 110u, 122u, 244u, 44u, 83u, 86u, 118u, 128u, 138u, 139u, 134u, 135u})
+        if (profile == p)
+            return true;
+    return false;
+}
+
+// The RBSP of an SPS NAL unit (header byte left out), without its emulation
+// prevention bytes.
+std::vector<std::uint8_t> sps_payload(const std::uint8_t* nal, std::size_t size)
+{
+    std::vector<std::uint8_t> rbsp;
+    int zeros = 0;
+    for (std::size_t i = 1; i < size; ++i) {
+        if (zeros >= 2 && nal[i] == 3) {
+            zeros = 0;
+            continue;
+        }
+        zeros = nal[i] == 0 ? zeros + 1 : 0;
+        rbsp.push_back(nal[i]);
+    }
+    return rbsp;
+}
+
+bool sps_picture_size(const std::uint8_t* nal, std::size_t size, picture_size& picture)
+{
+    const std::vector<std::uint8_t> rbsp = sps_payload(nal, size);
+    bit_reader in{rbsp.data(), rbsp.size()};
+    const unsigned profile = read_bits(in, 8);
+    read_bits(in, 16); // constraint flags, level
+    read_ue(in);       // seq_parameter_set_id
+    unsigned chroma_format = 1;
+    bool separate_planes = false;
+    if (has_chroma_format(profile)) {
+        chroma_format = read_ue(in);
+        if (chroma_format == 3)
+            separate_planes = read_bits(in, 1) != 0;
+        read_ue(in); // bit depths
+        read_ue(in);
+        read_bits(in, 1);
+        if (read_bits(in, 1) != 0) // scaling matrices
+            for (int i = 0; i < (chroma_format == 3 ? 12 : 8); ++i)
+                if (read_bits(in, 1) != 0)
+                    skip_scaling_list(in, i < 6 ? 16 : 64);
+    }
+    read_ue(in); // log2_max_frame_num_minus4
+    const unsigned poc_type = read_ue(in);
+    if (poc_type == 0) {
+        read_ue(in);
+    } else if (poc_type == 1) {
+        read_bits(in, 1);
+        read_se(in);
+        read_se(in);
+        for (unsigned n = read_ue(in); n > 0 && !in.short_read; --n)
+            read_se(in);
+    }
+    read_ue(in);      // max_num_ref_frames
+    read_bits(in, 1); // gaps_in_frame_num_allowed
+    const unsigned width_mbs = read_ue(in) + 1;
+    const unsigned height_units = read_ue(in) + 1;
+    const unsigned frame_mbs_only = read_bits(in, 1);
+    if (frame_mbs_only == 0)
+        read_bits(in, 1);
+    read_bits(in, 1); // direct_8x8_inference
+    unsigned crop[4] = {0, 0, 0, 0};
+    if (read_bits(in, 1) != 0)
+        for (unsigned& c : crop)
+            c = read_ue(in);
+    if (in.short_read)
+        return false;
+    const unsigned chroma = separate_planes ? 0 : chroma_format;
+    const unsigned crop_x = chroma == 0 ? 1 : (chroma == 3 ? 1 : 2);
+    const unsigned crop_y = (chroma == 1 ? 2 : 1) * (2 - frame_mbs_only);
+    picture.width = width_mbs * 16 - crop_x * (crop[0] + crop[1]);
+    picture.height = (2 - frame_mbs_only) * height_units * 16 - crop_y * (crop[2] + crop[3]);
+    return picture.width > 0 && picture.height > 0;
+}
+
+// The first SPS of an AVCDecoderConfigurationRecord.
+bool avc_config_picture_size(const std::uint8_t* record, std::size_t size, picture_size& picture)
+{
+    if (size < 8 || (record[5] & 0x1F) == 0)
+        return false;
+    const std::size_t sps_size = get_be(record + 6, 2);
+    return sps_size > 0 && 8 + sps_size <= size && sps_picture_size(record + 8, sps_size, picture);
+}
+
+// Sorenson H.263: start code, version, temporal reference, then the picture
+// size, given or coded.
+bool h263_picture_size(const std::uint8_t* data, std::size_t size, picture_size& picture)
+{
+    bit_reader in{data, size};
+    if (read_bits(in, 17) != 1)
+        return false;
+    read_bits(in, 13);
+    static const unsigned sizes[][2] = {{352, 288}, {176, 144}, {128, 96}, {320, 240}, {160, 120}};
+    const unsigned code = read_bits(in, 3);
+    if (code == 0 || code == 1) {
+        picture.width = read_bits(in, code == 0 ? 8 : 16);
+        picture.height = read_bits(in, code == 0 ? 8 : 16);
+    } else if (code <= 6) {
+        picture.width = sizes[code - 2][0];
+        picture.height = sizes[code - 2][1];
+    }
+    return !in.short_read && picture.width > 0 && picture.height > 0;
+}
+
 }  // namespace
 
 aac_config parse_audio_specific_config(const std::uint8_t* asc, std::size_t size)
@@ -90,6 +227,13 @@ aac_config parse_audio_specific_config(const std::uint8_t* asc, std::size_t size
     return config;
 }
 
+unsigned aac_sample_rate(const aac_config& config)
+{
+    static const unsigned rates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                       22050, 16000, 12000, 11025, 8000, 7350};
+    return config.frequency_index < 13 ? rates[config.frequency_index] : 0;
+}
+
 bool adts_frame_fits(std::size_t payload_size)
 {
     return payload_size <= ADTS_MAX_FRAME - ADTS_HEADER_SIZE;
@@ -106,6 +250,36 @@ void make_adts_header(const aac_config& config, std::size_t payload_size, std::u
     header[4] = static_cast<std::uint8_t>(length >> 3);
     header[5] = static_cast<std::uint8_t>((length & 7) << 5 | 0x1F); // buffer fullness 0x7FF: variable rate
     header[6] = 0xFC;                                                  // one raw data block
+}
+
+unsigned frame_type_of(std::uint8_t video_byte)
+{
+    return video_byte >> 4;
+}
+
+unsigned video_codec_of(std::uint8_t video_byte)
+{
+    return video_byte & 0x0F;
+}
+
+bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& picture)
+{
+    constexpr unsigned CODEC_H263 = 2, CODEC_SCREEN = 3;
+    if (size < 2 || (data[0] & VIDEO_EX_HEADER_BIT) != 0)
+        return false;
+    const unsigned codec = video_codec_of(data[0]);
+    if (codec == VIDEO_CODEC_AVC && data[1] == AVC_SEQUENCE_HEADER)
+        return avc_config_picture_size(data + 5, size < 5 ? 0 : size - 5, picture);
+    if (frame_type_of(data[0]) != FRAME_KEYFRAME)
+        return false;
+    if (codec == CODEC_H263)
+        return h263_picture_size(data + 1, size - 1, picture);
+    if (codec == CODEC_SCREEN && size >= 5) {
+        picture.width = get_be(data + 1, 2) & 0x0FFF;
+        picture.height = get_be(data + 3, 2) & 0x0FFF;
+        return picture.width > 0 && picture.height > 0;
+    }
+    return false;
 }
 
 unsigned sound_format_of(std::uint8_t format_byte)

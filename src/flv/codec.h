@@ -11,6 +11,20 @@ enum class config_kind { none, video, audio };
 // From the tag type and the first bytes of its data (as many as available).
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
 
+// Video tag data, byte 0: FrameType in the high nibble, CodecID in the low.
+constexpr unsigned FRAME_KEYFRAME = 1;
+unsigned frame_type_of(std::uint8_t video_byte);
+unsigned video_codec_of(std::uint8_t video_byte);
+
+// The picture size a video tag's data tells, where it tells one: the SPS of
+// an AVC sequence header, or the picture header of a Sorenson H.263 or
+// screen video keyframe. False when it tells none.
+struct picture_size {
+    unsigned width = 0;
+    unsigned height = 0;
+};
+bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& picture);
+
 // SoundFormat of an audio tag's first data byte.
 unsigned sound_format_of(std::uint8_t format_byte);
 bool is_mp3(unsigned sound_format);
@@ -26,6 +40,8 @@ struct aac_config {
     const char* unsupported = "no AudioSpecificConfig before the first frame";
 };
 aac_config parse_audio_specific_config(const std::uint8_t* asc, std::size_t size);
+// Samples per second of a configuration ADTS can carry.
+unsigned aac_sample_rate(const aac_config& config);
 
 constexpr std::size_t ADTS_HEADER_SIZE = 7;
 constexpr std::size_t ADTS_MAX_FRAME = 8191; // header included: 13 bits

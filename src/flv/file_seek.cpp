@@ -17,3 +17,20 @@ bool seek_file(std::FILE* file, std::uint64_t offset)
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif
 }
+
+bool size_of_file(std::FILE* file, std::uint64_t& size)
+{
+#if defined(_WIN32)
+    if (_fseeki64(file, 0, SEEK_END) != 0)
+        return false;
+    const __int64 end = _ftelli64(file);
+#else
+    if (fseeko(file, 0, SEEK_END) != 0)
+        return false;
+    const off_t end = ftello(file);
+#endif
+    if (end < 0)
+        return false;
+    size = static_cast<std::uint64_t>(end);
+    return true;
+}

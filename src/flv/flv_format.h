@@ -39,6 +39,9 @@ constexpr std::uint8_t AVC_SEQUENCE_HEADER = 0;
 constexpr std::uint8_t VIDEO_EX_HEADER_BIT = 0x80;
 constexpr std::uint8_t VIDEO_EX_SEQUENCE_START = 0;
 
+// DataSize is 24 bits.
+constexpr std::uint32_t MAX_TAG_DATA_SIZE = 0xFFFFFF;
+
 // Sequence headers larger than this are not carried into later slides.
 constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;
 

@@ -7,17 +7,6 @@ bool is_open(const out_stream& out)
     return out.file != nullptr;
 }
 
-bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts)
-{
-    static const std::uint8_t pts_z[PREV_TAG_SIZE_LEN] = {0, 0, 0, 0};
-    if (!open_out(slide.out, path))
-        return false;
-    slide.base_ts = base_ts;
-    write_bytes(slide.out, file_header, FLV_HEADER_SIZE);
-    write_bytes(slide.out, pts_z, PREV_TAG_SIZE_LEN);
-    return true;
-}
-
 static void write_tag_header(out_stream& out, const tag_header& tag)
 {
     std::uint8_t bytes[TAG_HEADER_SIZE];
@@ -25,23 +14,47 @@ static void write_tag_header(out_stream& out, const tag_header& tag)
     write_bytes(out, bytes, TAG_HEADER_SIZE);
 }
 
-static void write_carried(out_stream& out, const carried_tag& keep)
+// A whole tag from memory at timestamp 0, with its PreviousTagSize.
+static void write_tag_at_zero(out_stream& out, tag_header header, const std::vector<std::uint8_t>& data)
 {
-    tag_header header = keep.header;
     header.timestamp = 0;
+    header.data_size = static_cast<std::uint32_t>(data.size());
     write_tag_header(out, header);
-    write_bytes(out, keep.data.data(), keep.data.size());
+    write_bytes(out, data.data(), data.size());
     std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
-    put_be(prev_tag_size, 4, static_cast<std::uint32_t>(TAG_HEADER_SIZE + keep.data.size()));
+    put_be(prev_tag_size, 4, static_cast<std::uint32_t>(TAG_HEADER_SIZE + data.size()));
     write_bytes(out, prev_tag_size, PREV_TAG_SIZE_LEN);
 }
 
-void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag)
+bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts,
+                    const std::vector<std::uint8_t>& metadata)
 {
+    static const std::uint8_t pts_z[PREV_TAG_SIZE_LEN] = {0, 0, 0, 0};
+    if (!open_out(slide.out, path))
+        return false;
+    slide.base_ts = base_ts;
+    write_bytes(slide.out, file_header, FLV_HEADER_SIZE);
+    write_bytes(slide.out, pts_z, PREV_TAG_SIZE_LEN);
+    tag_header script;
+    script.type = TAG_SCRIPT;
+    write_tag_at_zero(slide.out, script, metadata);
+    return true;
+}
+
+std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_audio, config_kind first_tag)
+{
+    std::vector<const carried_tag*> carried;
     if (keep.video.held && first_tag != config_kind::video)
-        write_carried(slide.out, keep.video);
+        carried.push_back(&keep.video);
     if (with_audio && keep.audio.held && first_tag != config_kind::audio)
-        write_carried(slide.out, keep.audio);
+        carried.push_back(&keep.audio);
+    return carried;
+}
+
+void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag*>& carried)
+{
+    for (const carried_tag* keep : carried)
+        write_tag_at_zero(slide.out, keep->header, keep->data);
 }
 
 // Copies a sequence header's data to the slide, keeping it for later slides

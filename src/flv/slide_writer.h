@@ -36,13 +36,17 @@ struct flv_slide {
 
 bool is_open(const out_stream& out);
 
-// Creates the file with the recording's header and the first PreviousTagSize;
-// the slide's timestamps count from base_ts.
-bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts);
+// Creates the file with the recording's header, the first PreviousTagSize
+// and the slide's onMetaData tag, whose data is metadata; the slide's
+// timestamps count from base_ts.
+bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts,
+                    const std::vector<std::uint8_t>& metadata);
 
-// Writes the kept headers at the slide's timestamp 0, unless its first tag is
+// The kept headers a slide starts with: each unless the slide's first tag is
 // itself a header of the same kind; audio only where with_audio.
-void write_carried_configs(flv_slide& slide, const carried_configs& keep, bool with_audio, config_kind first_tag);
+std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_audio, config_kind first_tag);
+// Writes them at the slide's timestamp 0.
+void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag*>& carried);
 
 // Writes the tag re-based, its data from src and the PreviousTagSize behind
 // it, which stays unread in src. A sequence header is kept in keep.

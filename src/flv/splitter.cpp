@@ -2,7 +2,9 @@
 
 #include "cue/cue_list.h"
 #include "flv/cut_rule.h"
+#include "flv/amf.h"
 #include "flv/slide_name.h"
+#include "flv/slide_plan.h"
 #include "flv/slide_writer.h"
 #include "flv/tag_reader.h"
 
@@ -15,6 +17,9 @@ namespace {
 
 struct split_run {
     tag_reader reader;
+    in_stream look;                   // the same recording, for looking ahead
+    std::uint64_t file_size = 0;
+    std::vector<amf_entry> recording_meta; // the most recent onMetaData's fields
     flv_slide flv;
     audio_slide audio;
     aac_config aac; // the recording's most recent AudioSpecificConfig
@@ -78,6 +83,7 @@ split_result fail_run(split_run& run, split_result result)
     discard_out(run.audio.out);
     discard_out(run.flv.out);
     close_recording(run.reader);
+    close_in(run.look);
     return result;
 }
 
@@ -88,19 +94,61 @@ move_result cannot_create(const out_stream& out, split_result& result)
     return move_result::failed;
 }
 
-move_result route_flv(split_run& run, const tag_header& tag, split_result& result)
+// The slide's onMetaData, from a look ahead over the tags it will hold;
+// empty when the look-ahead cannot read the recording.
+std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const carried_tag*>& carried,
+                                         std::uint32_t base_ts, std::uint64_t tag_offset)
+{
+    slide_stats stats;
+    for (const carried_tag* keep : carried)
+        count_tag(stats, {keep->header.type, 0, static_cast<std::uint32_t>(keep->data.size()),
+                          TAG_HEADER_SIZE + keep->data.size() + PREV_TAG_SIZE_LEN, keep->data.data(), keep->data.size()});
+    const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, base_ts, run.separate_audio};
+    if (!plan_slide(run.look, range, stats))
+        return {};
+    amf_buffer metadata = build_on_metadata(stats, run.recording_meta, true);
+    if (metadata.size() > MAX_TAG_DATA_SIZE) {
+        warn(run, "%s: slide %d has %zu keyframes, too many for the index in its onMetaData; the index is left out",
+             run.reader.in.path.c_str(), run.cur_slide, stats.keyframes.size());
+        metadata = build_on_metadata(stats, run.recording_meta, false);
+    }
+    return metadata;
+}
+
+move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
     in_stream& in = run.reader.in;
     const std::uint8_t* head = nullptr;
     const std::size_t head_len = peek_bytes(in, &head, tag.data_size < 2 ? tag.data_size : 2);
     const config_kind config = classify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out)) {
+        const auto carried = carried_for(run.carried, !run.separate_audio, config);
+        const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, tag.timestamp, tag_offset);
+        if (metadata.empty()) {
+            result = failed(split_failure::read_recording, run.look.path, run.look.error);
+            return move_result::failed;
+        }
         const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
-        if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp))
+        if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp, metadata))
             return cannot_create(run.flv.out, result);
-        write_carried_configs(run.flv, run.carried, !run.separate_audio, config);
+        write_carried_configs(run.flv, carried);
     }
     return write_flv_tag(run.flv, tag, config, in, run.carried);
+}
+
+// The recording's onMetaData is not copied: its fields stand in every later
+// slide's own, except those the slide computes.
+move_result take_recording_meta(split_run& run, const tag_header& tag, std::uint64_t tag_offset)
+{
+    in_stream& in = run.reader.in;
+    const std::uint64_t start = in_offset(in);
+    amf_metadata meta = read_on_metadata(in, tag.data_size);
+    run.recording_meta = std::move(meta.entries);
+    if (!meta.complete)
+        warn(run, "%s: the onMetaData at byte offset %llu cannot be read to its end; what follows the %zu fields read "
+                  "is not carried",
+             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.recording_meta.size());
+    return result_of(in, nullptr, in_offset(in) - start, tag.data_size);
 }
 
 // The .mp3 slide files hold raw payload; say so once when it is not MP3.
@@ -186,8 +234,12 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
 
 move_result route_tag(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
+    const std::uint8_t* head = nullptr;
+    if (tag.type == TAG_SCRIPT &&
+        is_on_metadata(head, peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, ON_METADATA_NAME_SIZE))))
+        return take_recording_meta(run, tag, tag_offset);
     if (!run.separate_audio || tag.type == TAG_VIDEO)
-        return route_flv(run, tag, result);
+        return route_flv(run, tag, tag_offset, result);
     if (tag.type == TAG_AUDIO)
         return route_audio(run, tag, tag_offset, result);
     // Script data and other tags reach no file in separate mode.
@@ -252,6 +304,12 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
     run.context = context;
     if (!open_recording(run.reader, flv_path))
         return failed(split_failure::open_recording, flv_path, run.reader.in.error);
+    if (!open_in(run.look, flv_path, LOOK_AHEAD_BUFFER_SIZE) || !in_file_size(run.reader.in, run.file_size)) {
+        const int error = run.look.error != 0 ? run.look.error : run.reader.in.error;
+        close_recording(run.reader);
+        close_in(run.look);
+        return failed(split_failure::open_recording, flv_path, error);
+    }
     run.base_name = slide_base_name(run.reader.in.path);
     std::string cue_warning;
     run.cues = read_cues(cue_path, cue_warning);
@@ -263,10 +321,8 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         return fail_run(run, result);
     if (run.reader.in.error != 0)
         return fail_run(run, result);
-    if (!close_slide_files(run, result)) {
-        close_recording(run.reader);
-        return result;
-    }
+    close_slide_files(run, result);
     close_recording(run.reader);
+    close_in(run.look);
     return result;
 }

@@ -30,6 +30,28 @@ probe() {
   ffprobe -v error -select_streams "$2" -show_entries "stream=$3" -of csv=p=0 "$1" 2>/dev/null | head -n 1
 }
 
+# Twelve seconds of one kind of recording, made with ffmpeg's lavfi sources:
+# make_recording KIND OUTPUT
+make_recording() {
+  local h264=(-c:v libx264 -preset veryfast -g 50 -bf 0 -pix_fmt yuv420p) args
+  video() { echo -f lavfi -i "testsrc2=size=$1:rate=25:duration=12"; }
+  audio() { echo -f lavfi -i "sine=frequency=330:beep_factor=3:sample_rate=$1:duration=12"; }
+  case "$1" in
+    h264_aac) args=($(video 320x240) $(audio 48000) "${h264[@]}" -c:a aac -ac 2) ;;
+    h264_mp3 | indexed) args=($(video 256x144) $(audio 22050) "${h264[@]}" -c:a libmp3lame -ac 1) ;;
+    flv1_mp3) args=($(video 176x144) $(audio 44100) -c:v flv1 -g 50 -c:a libmp3lame -ac 2) ;;
+    aac_only) args=($(audio 44100) -c:a aac -ac 1) ;;
+    aac_48k_mono) args=($(audio 48000) -c:a aac -ac 1) ;;
+    *) echo "unknown recording kind $1" >&2; exit 2 ;;
+  esac
+  ffmpeg -nostdin -v error "${args[@]}" -f flv "$2"
+  # A keyframe index in the recording's own onMetaData, as metadata
+  # injectors write it.
+  if [ "$1" = indexed ]; then
+    yamdi -i "$2" -o "$2.indexed" && mv "$2.indexed" "$2"
+  fi
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

@@ -1,0 +1,236 @@
+#include "flv/slide_meta.h"
+
+#include "flv/flv_format.h"
+
+#include <cstring>
+
+#ifndef SLIDECUT_VERSION
+#define SLIDECUT_VERSION "unknown"
+#endif
+
+namespace {
+
+// The first non-zero step between consecutive timestamps of one stream.
+void step(std::uint64_t count, std::uint32_t ts, std::uint32_t& prev, std::uint32_t& first, std::uint32_t& gap)
+{
+    if (count == 0)
+        first = ts;
+    else if (gap == 0 && ts != prev)
+        gap = ts - prev;
+    prev = ts;
+}
+
+void count_video(slide_stats& s, const slide_tag& tag)
+{
+    step(s.video_tags, tag.ts, s.prev_video_ts, s.first_video_ts, s.video_frame_gap);
+    if (s.video_tags == 0 && tag.head_size > 0)
+        s.first_video_byte = tag.head[0];
+    ++s.video_tags;
+    s.video_size += TAG_HEADER_SIZE + tag.data_size;
+    if (tag.data_size == 0)
+        return;
+    s.video_payload += tag.data_size - 1;
+    const bool key = tag.head_size > 0 && frame_type_of(tag.head[0]) == FRAME_KEYFRAME;
+    s.last_video_is_keyframe = key;
+    if (!key)
+        return;
+    s.any_keyframe_tag = true;
+    s.last_keyframe_ts = tag.ts;
+    // A sequence header and the frame behind it at the same time share one
+    // entry, the header's.
+    if (s.keyframes.empty() || s.keyframes.back().ts != tag.ts)
+        s.keyframes.push_back({tag.ts, s.body_bytes});
+    if (!s.has_picture)
+        s.has_picture = picture_size_of(tag.head, tag.head_size, s.picture);
+}
+
+void count_audio(slide_stats& s, const slide_tag& tag)
+{
+    step(s.audio_tags, tag.ts, s.prev_audio_ts, s.first_audio_ts, s.audio_frame_gap);
+    if (s.audio_tags == 0 && tag.head_size > 0)
+        s.first_audio_byte = tag.head[0];
+    ++s.audio_tags;
+    s.audio_size += TAG_HEADER_SIZE + tag.data_size;
+    if (s.aac.unsupported != nullptr && classify_config(TAG_AUDIO, tag.head, tag.head_size) == config_kind::audio)
+        s.aac = parse_audio_specific_config(tag.head + 2, tag.head_size - 2);
+    if (tag.data_size > 0)
+        s.audio_payload += tag.data_size - 1;
+}
+
+}  // namespace
+
+void count_tag(slide_stats& s, const slide_tag& tag)
+{
+    if (tag.type == TAG_VIDEO)
+        count_video(s, tag);
+    else if (tag.type == TAG_AUDIO)
+        count_audio(s, tag);
+    else
+        s.data_size += TAG_HEADER_SIZE + tag.data_size;
+    if (tag.type == TAG_VIDEO || tag.type == TAG_AUDIO) {
+        if (!s.any_media)
+            s.first_media_ts = tag.ts;
+        s.any_media = true;
+    }
+    s.any_tag = true;
+    s.last_ts = tag.ts;
+    s.body_bytes += tag.file_bytes;
+}
+
+bool is_computed_key(const std::string& key)
+{
+    static const char* const computed[] = {
+        "hasMetadata", "hasVideo", "hasAudio", "hasKeyframes", "canSeekToEnd", "duration", "lasttimestamp",
+        "lastkeyframetimestamp", "lastkeyframelocation", "width", "height", "videodatarate", "audiodatarate",
+        "framerate", "videocodecid", "audiocodecid", "audiosamplerate", "audiosamplesize", "stereo", "audiodelay",
+        "filesize", "videosize", "audiosize", "datasize", "keyframes", "metadatacreator"};
+    for (const char* name : computed)
+        if (key == name)
+            return true;
+    return false;
+}
+
+namespace {
+
+constexpr std::uint64_t HEAD_BYTES = FLV_HEADER_SIZE + PREV_TAG_SIZE_LEN;
+
+double seconds(std::uint64_t ms)
+{
+    return static_cast<double>(ms) / 1000.0;
+}
+
+// Duration as players and validators reckon it: from the first media tag to
+// the last tag, plus one frame.
+double duration_of(const slide_stats& s)
+{
+    if (!s.any_media)
+        return 0;
+    const std::uint32_t frame = s.audio_tags > 0 ? s.audio_frame_gap : s.video_frame_gap;
+    return seconds(std::uint64_t{s.last_ts - s.first_media_ts} + frame);
+}
+
+double kbit_per_s(std::uint64_t bytes, double duration)
+{
+    return duration > 0 ? static_cast<double>(bytes) / 1024.0 * 8.0 / duration : 0;
+}
+
+struct field_writer {
+    amf_buffer& out;
+    std::uint32_t count = 0;
+    void number(const char* key, double v) { amf_key(out, key), amf_number(out, v), ++count; }
+    void boolean(const char* key, bool v) { amf_key(out, key), amf_boolean(out, v), ++count; }
+    void string(const char* key, const std::string& v) { amf_key(out, key), amf_string(out, v), ++count; }
+};
+
+void write_keyframes(field_writer& f, const slide_stats& s, std::uint64_t body_start)
+{
+    amf_key(f.out, "keyframes");
+    amf_object_start(f.out);
+    amf_key(f.out, "times");
+    amf_strict_array_start(f.out, static_cast<std::uint32_t>(s.keyframes.size()));
+    for (const keyframe_entry& k : s.keyframes)
+        amf_number(f.out, seconds(k.ts));
+    amf_key(f.out, "filepositions");
+    amf_strict_array_start(f.out, static_cast<std::uint32_t>(s.keyframes.size()));
+    for (const keyframe_entry& k : s.keyframes)
+        amf_number(f.out, static_cast<double>(body_start + k.body_offset));
+    amf_object_end(f.out);
+    ++f.count;
+}
+
+void write_video_fields(field_writer& f, const slide_stats& s, const std::vector<amf_entry>& recording_meta,
+                        double duration)
+{
+    // The recording's own word first, then what the slide's pictures tell.
+    double width = 0, height = 0;
+    bool has_width = false, has_height = false;
+    for (const amf_entry& e : recording_meta) {
+        if (e.key == "width")
+            has_width = amf_number_value(e, width);
+        else if (e.key == "height")
+            has_height = amf_number_value(e, height);
+    }
+    bool sized = has_width && has_height;
+    if (!sized && s.has_picture) {
+        width = s.picture.width, height = s.picture.height;
+        sized = true;
+    }
+    if (sized) {
+        f.number("width", width);
+        f.number("height", height);
+    }
+    f.number("videodatarate", kbit_per_s(s.video_payload, duration));
+    f.number("framerate", duration > 0 ? static_cast<double>(s.video_tags) / duration : 0);
+    f.number("videocodecid", video_codec_of(s.first_video_byte));
+    f.number("videosize", static_cast<double>(s.video_size));
+    f.number("lastkeyframetimestamp", seconds(s.last_keyframe_ts));
+}
+
+// AAC's header bits always say 44 kHz stereo; its AudioSpecificConfig tells
+// the real rate and channels.
+void write_audio_fields(field_writer& f, const slide_stats& s, double duration)
+{
+    static const double rates[4] = {5500, 11025, 22050, 44100};
+    const std::uint8_t b = s.first_audio_byte;
+    const bool aac = sound_format_of(b) == SOUND_AAC && s.aac.unsupported == nullptr;
+    f.number("audiodatarate", kbit_per_s(s.audio_payload, duration));
+    f.number("audiocodecid", sound_format_of(b));
+    f.number("audiosamplerate", aac ? aac_sample_rate(s.aac) : rates[(b >> 2) & 3]);
+    f.number("audiosamplesize", (b & 2) != 0 ? 16 : 8);
+    f.boolean("stereo", aac ? s.aac.channels >= 2 : (b & 1) != 0);
+    f.number("audiosize", static_cast<double>(s.audio_size));
+}
+
+amf_buffer build_once(const slide_stats& s, const std::vector<amf_entry>& recording_meta, bool with_keyframes,
+                      std::uint64_t metadata_size)
+{
+    amf_buffer out;
+    amf_string(out, "onMetaData");
+    amf_ecma_array_start(out, 0);
+    field_writer f{out};
+    const double duration = duration_of(s);
+    const bool video = s.video_tags > 0, audio = s.audio_tags > 0;
+    f.boolean("hasMetadata", true);
+    f.boolean("hasVideo", video);
+    f.boolean("hasAudio", audio);
+    f.boolean("hasKeyframes", video && !s.keyframes.empty() && with_keyframes);
+    f.boolean("canSeekToEnd", video && s.last_video_is_keyframe);
+    f.number("duration", duration);
+    f.number("lasttimestamp", seconds(s.last_ts));
+    if (video)
+        write_video_fields(f, s, recording_meta, duration);
+    if (audio)
+        write_audio_fields(f, s, duration);
+    if (video && audio)
+        f.number("audiodelay", seconds(s.first_audio_ts) - seconds(s.first_video_ts));
+    f.number("filesize", static_cast<double>(slide_file_size(s, metadata_size)));
+    f.number("datasize", static_cast<double>(s.data_size + TAG_HEADER_SIZE + metadata_size));
+    f.string("metadatacreator", "slidecut " SLIDECUT_VERSION);
+    for (const amf_entry& e : recording_meta) {
+        if (is_computed_key(e.key))
+            continue;
+        amf_key(out, e.key);
+        out.insert(out.end(), e.value.begin(), e.value.end());
+        ++f.count;
+    }
+    if (video && with_keyframes && !s.keyframes.empty())
+        write_keyframes(f, s, HEAD_BYTES + TAG_HEADER_SIZE + metadata_size + PREV_TAG_SIZE_LEN);
+    amf_object_end(out);
+    put_be(out.data() + ON_METADATA_NAME_SIZE + 1, 4, f.count);
+    return out;
+}
+
+}  // namespace
+
+amf_buffer build_on_metadata(const slide_stats& s, const std::vector<amf_entry>& recording_meta, bool with_keyframes)
+{
+    // Every value has a fixed width, so the size of a first draft is the
+    // size of the final one, whose positions and sizes count it.
+    const std::size_t size = build_once(s, recording_meta, with_keyframes, 0).size();
+    return build_once(s, recording_meta, with_keyframes, size);
+}
+
+std::uint64_t slide_file_size(const slide_stats& s, std::size_t metadata_size)
+{
+    return HEAD_BYTES + TAG_HEADER_SIZE + metadata_size + PREV_TAG_SIZE_LEN + s.body_bytes;
+}

@@ -1,0 +1,242 @@
+// Each slide's own onMetaData: the AMF0 writer, what the pictures tell, and
+// the values computed for a slide of a recording built here.
+#include "flv/amf.h"
+#include "flv/codec.h"
+#include "slide_folder_test.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bytes hex(const char* text)
+{
+    bytes out;
+    for (const char* p = text; p[0] != '\0' && p[1] != '\0'; p += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+    return out;
+}
+
+TEST(Amf0Writer, Encodings)
+{
+    struct amf_case {
+        const char* name;
+        void (*write)(amf_buffer&);
+        const char* expected;
+    };
+    const amf_case cases[] = {
+        {"number", [](amf_buffer& b) { amf_number(b, 1.5); }, "003ff8000000000000"},
+        {"boolean", [](amf_buffer& b) { amf_boolean(b, true); }, "0101"},
+        {"string", [](amf_buffer& b) { amf_string(b, "ab"); }, "0200026162"},
+        {"date", [](amf_buffer& b) { amf_date(b, 1.0, -60); }, "0b3ff0000000000000ffc4"},
+        {"strict array", [](amf_buffer& b) { amf_strict_array_start(b, 2), amf_number(b, 0), amf_boolean(b, false); },
+         "0a000000020000000000000000000100"},
+        {"object", [](amf_buffer& b) { amf_object_start(b), amf_key(b, "k"), amf_boolean(b, false), amf_object_end(b); },
+         "0300016b0100000009"},
+        {"ECMA array", [](amf_buffer& b) { amf_ecma_array_start(b, 1), amf_key(b, "x"), amf_number(b, 0), amf_object_end(b); },
+         "0800000001000178000000000000000000000009"},
+        {"end marker", [](amf_buffer& b) { amf_object_end(b); }, "000009"},
+    };
+    for (const amf_case& c : cases) {
+        amf_buffer out;
+        c.write(out);
+        EXPECT_EQ(out, hex(c.expected)) << c.name;
+    }
+    amf_buffer out;
+    amf_string(out, std::string(70000, 'x'));
+    EXPECT_EQ(bytes(out.begin(), out.begin() + 5), hex("0c00011170")) << "long string";
+    EXPECT_EQ(out.size(), 5u + 70000u);
+}
+
+TEST(PictureSize, FromSequenceHeadersAndKeyframes)
+{
+    struct picture_case {
+        const char* name;
+        bytes data;
+        unsigned width, height; // 0: none told
+    };
+    auto avc = [](const char* record_head, const char* sps) {
+        bytes b = hex("1700000000");
+        const bytes head = hex(record_head), nal = hex(sps);
+        b.insert(b.end(), head.begin(), head.end());
+        b.insert(b.end(), nal.begin(), nal.end());
+        return b;
+    };
+    const picture_case cases[] = {
+        {"H.264 high 320x240", avc("0164000dffe10019", "6764000dacd94141fb011000000300100000030320f1429960"), 320, 240},
+        {"H.264 cropped to 318x238", avc("0164000dffe1001a", "6764000dacd94141feab011000000300100000030320f1429960"), 318, 238},
+        {"H.264 176x144", avc("0164000bffe10018", "6764000bacd942c4ec0440000003004000000c83c50a6580"), 176, 144},
+        {"H.264 record without SPS", hex("17000000000164000dffe000"), 0, 0},
+        {"H.263 QCIF keyframe", hex("120000800180"), 176, 144},
+        {"H.263 8-bit size", hex("1200008000643200"), 200, 100},
+        {"H.263 16-bit size", hex("120000800081f4012c00"), 1000, 600},
+        {"H.263 inter frame tells nothing", hex("220000800180"), 0, 0},
+        {"screen video", hex("13f140f0b4"), 320, 180},
+    };
+    for (const picture_case& c : cases) {
+        picture_size picture;
+        const bool told = picture_size_of(c.data.data(), c.data.size(), picture);
+        EXPECT_EQ(told, c.width != 0) << c.name;
+        if (told) {
+            EXPECT_EQ(picture.width, c.width) << c.name;
+            EXPECT_EQ(picture.height, c.height) << c.name;
+        }
+    }
+}
+
+// The value of a number field of an onMetaData, read by its key.
+double meta_number(const bytes& metadata, const std::string& key)
+{
+    bytes pattern = {0, static_cast<std::uint8_t>(key.size())};
+    pattern.insert(pattern.end(), key.begin(), key.end());
+    pattern.push_back(0);
+    const auto at = std::search(metadata.begin(), metadata.end(), pattern.begin(), pattern.end());
+    if (at == metadata.end() || metadata.end() - at < static_cast<long>(pattern.size() + 8))
+        return NAN;
+    std::uint64_t bits = 0;
+    for (auto p = at + static_cast<long>(pattern.size()); p != at + static_cast<long>(pattern.size() + 8); ++p)
+        bits = bits << 8 | *p;
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+bool has_bytes(const bytes& metadata, const bytes& part)
+{
+    return std::search(metadata.begin(), metadata.end(), part.begin(), part.end()) != metadata.end();
+}
+
+bool has_text(const bytes& metadata, const std::string& text)
+{
+    return has_bytes(metadata, bytes(text.begin(), text.end()));
+}
+
+// A recording's onMetaData with a size, an encoder, a key of the
+// publisher's own and a keyframe index of the whole recording.
+bytes recording_meta(const std::string& tail = "")
+{
+    amf_buffer b;
+    amf_string(b, "onMetaData");
+    amf_ecma_array_start(b, 5);
+    amf_key(b, "width"), amf_number(b, 640);
+    amf_key(b, "height"), amf_number(b, 360);
+    amf_key(b, "duration"), amf_number(b, 999);
+    amf_key(b, "encoder"), amf_string(b, "test encoder");
+    amf_key(b, "keyframes"), amf_object_start(b), amf_key(b, "times"), amf_strict_array_start(b, 1), amf_number(b, 77);
+    amf_object_end(b);
+    amf_key(b, "publisher_key"), amf_boolean(b, true);
+    b.insert(b.end(), tail.begin(), tail.end());
+    if (tail.empty())
+        amf_object_end(b);
+    return b;
+}
+
+// Video every 40 ms with a keyframe each second, MP3 audio every 26 ms.
+std::vector<test_tag> talk(const bytes& meta, std::uint32_t until)
+{
+    std::vector<test_tag> tags = {{18, 0, 0, meta}};
+    for (std::uint32_t a = 0, v = 0; a <= until || v <= until;) {
+        if (v <= a) {
+            tags.push_back({9, v, 0, tag_data(100 + v % 17, v, v % 1000 == 0 ? 0x12 : 0x22)});
+            v += 40;
+        } else {
+            tags.push_back({8, a, 0, tag_data(50, a, 0x2E)});
+            a += 26;
+        }
+    }
+    return tags;
+}
+
+class SlideMetadata : public slide_folder_test {};
+
+TEST_F(SlideMetadata, ComputedFromTheSlidesOwnTags)
+{
+    const auto tags = talk(recording_meta(), 4000);
+    for (const bool separate : {false, true}) {
+        ASSERT_EQ(cut(make_recording(tags), "2", separate).warnings, "");
+        const bytes file = read_file(slide_path(1));
+        const parsed_flv slide = parse_flv(file);
+        ASSERT_FALSE(slide.metadata.empty()) << separate;
+        const bytes& m = slide.metadata;
+        // Slide 1 runs from the video tag at 2040 (audio 2002 in combined mode).
+        const std::uint32_t base = separate ? 2040 : 2002;
+        EXPECT_EQ(meta_number(m, "filesize"), static_cast<double>(file.size())) << separate;
+        EXPECT_EQ(meta_number(m, "width"), 640) << "the recording's own word";
+        EXPECT_EQ(meta_number(m, "lasttimestamp"), (full_ts(tags.back()) - base) / 1000.0) << separate;
+        std::size_t video = 0, audio = 0;
+        std::vector<double> positions;
+        std::size_t pos = 13 + 11 + m.size() + 4;
+        for (const test_tag& t : slide.tags) {
+            (t.type == 9 ? video : audio) += 11 + t.data.size();
+            if (t.type == 9 && (t.data[0] >> 4) == 1)
+                positions.push_back(static_cast<double>(pos));
+            pos += 11 + t.data.size() + 4;
+        }
+        EXPECT_EQ(meta_number(m, "videosize"), static_cast<double>(video)) << separate;
+        EXPECT_EQ(std::isnan(meta_number(m, "audiosize")), separate) << "audio fields only with audio";
+        if (!separate) {
+            EXPECT_EQ(meta_number(m, "audiosize"), static_cast<double>(audio));
+            EXPECT_EQ(meta_number(m, "duration"), (full_ts(tags.back()) - base + 26) / 1000.0) << "plus an audio frame";
+        }
+        ASSERT_EQ(positions.size(), 2u) << "keyframes at 3000 and 4000";
+        amf_buffer index;
+        amf_key(index, "filepositions"), amf_strict_array_start(index, 2);
+        amf_number(index, positions[0]), amf_number(index, positions[1]);
+        EXPECT_TRUE(has_bytes(m, index)) << separate;
+        EXPECT_TRUE(has_text(m, "test encoder") && has_text(m, "publisher_key")) << "other fields carried";
+        EXPECT_TRUE(has_text(m, "slidecut " SLIDECUT_VERSION));
+        EXPECT_NE(meta_number(m, "duration"), 999);
+        amf_buffer old_index;
+        amf_number(old_index, 77);
+        EXPECT_FALSE(has_bytes(m, old_index)) << "the recording's index left out";
+        for (int n = 0; n < 2; ++n)
+            for (const test_tag& t : parse_flv(read_file(slide_path(n))).tags)
+                EXPECT_NE(t.type, 18) << "the recording's onMetaData is not copied";
+    }
+}
+
+TEST_F(SlideMetadata, MalformedRecordingMetadata)
+{
+    amf_buffer deep;
+    for (int i = 0; i < 40; ++i)
+        amf_strict_array_start(deep, 1);
+    struct bad_meta {
+        const char* name;
+        std::string tail; // after the readable fields
+    };
+    const bad_meta cases[] = {
+        {"truncated value", std::string("\x00\x03""abc\x00\x40", 7)},
+        {"unknown type", std::string("\x00\x03""abc\x11", 6)},
+        {"absurd count", std::string("\x00\x03""abc\x0a\xff\xff\xff\xff\x01\x01", 12)},
+        {"deep nesting", std::string("\x00\x03""abc", 5) + std::string(deep.begin(), deep.end())},
+    };
+    for (const bad_meta& c : cases) {
+        const split_outcome r = cut(make_recording(talk(recording_meta(c.tail), 500)), "");
+        EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
+        EXPECT_NE(r.warnings.find("the onMetaData at byte offset 13 cannot be read to its end"), std::string::npos)
+            << c.name << ": " << r.warnings;
+        EXPECT_EQ(r.warnings.find('\n'), r.warnings.size() - 1) << c.name << ": one warning";
+        const bytes m = parse_flv(read_file(slide_path(0))).metadata;
+        EXPECT_TRUE(has_text(m, "publisher_key")) << c.name << ": fields before the fault carried";
+        EXPECT_FALSE(has_text(m, "abc")) << c.name << ": the faulty field not carried";
+        EXPECT_FALSE(std::isnan(meta_number(m, "filesize"))) << c.name;
+    }
+}
+
+// A million keyframes in one slide need more than the 16 MiB a tag holds.
+TEST_F(SlideMetadata, KeyframeIndexTooLargeIsLeftOut)
+{
+    std::vector<test_tag> tags;
+    for (std::uint32_t t = 0; t < 1000000; ++t)
+        tags.push_back({9, t, 0, {0x12}});
+    const split_outcome r = cut(make_recording(tags), "");
+    EXPECT_NE(r.warnings.find("slide 0 has 1000000 keyframes"), std::string::npos) << r.warnings;
+    const parsed_flv slide = parse_flv(read_file(slide_path(0)));
+    EXPECT_EQ(slide.tags.size(), tags.size());
+    EXPECT_FALSE(has_text(slide.metadata, "filepositions"));
+    EXPECT_EQ(meta_number(slide.metadata, "filesize"), static_cast<double>(fs::file_size(slide_path(0))));
+}
+
+}  // namespace
