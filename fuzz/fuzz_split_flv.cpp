@@ -75,17 +75,18 @@ std::size_t metadata_bytes(const bytes& slide, double& filesize)
     return size;
 }
 
-// Bytes of the sequence headers carried at the head of a later .flv slide,
-// from pos on: its leading tags at timestamp 0 that are video or AAC
-// sequence headers.
-std::size_t carried_bytes(const bytes& slide, std::size_t pos)
+// Bytes a .flv slide may repeat, from pos on: the sequence headers carried
+// at its head and the pre-roll behind them, read back from the recording.
+// Both stand at timestamp 0: the leading tags at 0 that are video or AAC
+// sequence headers (the slide's own first tag may be among them).
+std::size_t repeated_bytes(const bytes& slide, std::size_t pos)
 {
     std::size_t carried = 0;
-    for (int n = 0; n < 2 && pos + 13 <= slide.size(); ++n) {
+    while (pos + 13 <= slide.size()) {
         const std::uint8_t type = slide[pos];
         const std::size_t size = be(slide, pos + 1, 3);
         const std::uint8_t b0 = slide[pos + 11], b1 = slide[pos + 12];
-        const bool video = type == 9 && ((b0 & 0x80) ? (b0 & 0x0F) == 0 : ((b0 & 0x0F) == 7 || (b0 & 0x0F) == 12) && b1 == 0);
+        const bool video = type == 9;
         const bool audio = type == 8 && (b0 >> 4) == 10 && b1 == 0;
         if (!(video || audio) || be(slide, pos + 4, 3) != 0 || pos + 11 + size + 4 > slide.size())
             break;
@@ -142,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t metadata = metadata_bytes(slide, filesize);
         check(metadata > 0, ".flv slide does not start with its onMetaData");
         check(filesize == static_cast<double>(slide.size()), "the onMetaData's filesize is not the slide's size");
-        allowed += 13 + metadata + carried_bytes(slide, 13 + metadata);
+        allowed += 13 + metadata + repeated_bytes(slide, 13 + metadata);
     }
     check(total <= allowed, "slide files hold bytes the recording does not account for");
 

@@ -96,6 +96,26 @@ TEST(BadInput, TimestampsPastTheLow24BitsStayInTheirSlide)
     fs::remove_all(dir);
 }
 
+// One keyframe at the start and 34 MiB of frames after it: the slide cut
+// from their middle starts as cut, with no pre-roll.
+TEST(BadInput, KeyframeFarBackGivesNoPreroll)
+{
+    const fs::path dir = make_scratch_dir("far_keyframe");
+    std::vector<test_tag> tags = {{9, 0, 0, tag_data(100, 1, 0x12)}};
+    for (std::uint32_t n = 1; n <= 34; ++n)
+        tags.push_back({9, n * 1000, 0, tag_data(1 << 20, n, 0x22)});
+    write_file(dir / "talk.flv", make_recording(tags));
+    write_text(dir / "talk.cue", "33\n");
+    const split_outcome r = split_here(dir / "talk.flv", dir / "talk.cue", false);
+    EXPECT_EQ(r.result.failure, split_failure::none);
+    EXPECT_NE(r.warnings.find("slide 1 starts more than 32 MiB of video after the last keyframe"), std::string::npos)
+        << r.warnings;
+    const parsed_flv slide = parse_flv(read_file(dir / "talk_1.flv"));
+    ASSERT_EQ(slide.tags.size(), 1u);
+    EXPECT_EQ(slide.tags[0].data, tags.back().data);
+    fs::remove_all(dir);
+}
+
 TEST(BadInput, FolderGivenAsRecording)
 {
     const fs::path dir = make_scratch_dir("folder_recording");

@@ -13,7 +13,19 @@ const bytes avc_config = {0x17, 0x00, 0, 0, 0, 1, 0x64, 0, 0x1F};
 const bytes hevc_config = {0x1C, 0x00, 0, 0, 0, 1, 2, 3};
 const bytes ex_config = {0x90, 'h', 'v', 'c', '1', 1, 2, 3}; // ExHeader, SequenceStart
 const bytes aac_config = {0xAF, 0x00, 0x12, 0x10};
-bytes avc_frame(std::uint32_t seed) { return tag_data(30, seed, 0x27); }
+// Coded frames with a composition time offset of 0x0102 ms.
+bytes avc_frame(std::uint32_t seed, std::uint8_t first = 0x27)
+{
+    bytes b = tag_data(30, seed, first);
+    b[1] = 1, b[2] = 0, b[3] = 1, b[4] = 2;
+    return b;
+}
+const bytes avc_key_1 = avc_frame(1, 0x17), avc_key_2 = avc_frame(2, 0x17);
+bytes without_cts(bytes frame)
+{
+    frame[2] = frame[3] = frame[4] = 0;
+    return frame;
+}
 bytes aac_frame(std::uint32_t seed)
 {
     bytes b = tag_data(20, seed, 0xAF);
@@ -62,8 +74,22 @@ std::vector<carry_case> carry_cases()
          {{VIDEO, 0, 0, big_config}, {VIDEO, 1500, 0, avc_frame(1)}},
          false,
          {{VIDEO, 0, 0, avc_frame(1)}}},
-        {"no sequence headers, nothing carried",
+        {"no sequence headers, nothing carried; the keyframe before the cut is pre-roll",
          {{VIDEO, 0, 0, tag_data(10, 1, 0x12)}, {AUDIO, 0, 0, tag_data(10, 2, 0x2F)}, {VIDEO, 1500, 0, tag_data(10, 3, 0x22)}},
+         false,
+         {{VIDEO, 0, 0, tag_data(10, 1, 0x12)}, {VIDEO, 0, 0, tag_data(10, 3, 0x22)}}},
+        {"pre-roll from the last keyframe, composition times 0, after the carried header",
+         {{VIDEO, 0, 0, avc_config}, {VIDEO, 0, 0, avc_key_1}, {VIDEO, 40, 0, avc_frame(4)}, {VIDEO, 80, 0, avc_key_2},
+          {AUDIO, 100, 0, aac_config}, {VIDEO, 120, 0, avc_frame(5)}, {VIDEO, 1520, 0, avc_frame(6)}},
+         true,
+         {{VIDEO, 0, 0, avc_config}, {VIDEO, 0, 0, without_cts(avc_key_2)}, {VIDEO, 0, 0, without_cts(avc_frame(5))},
+          {VIDEO, 0, 0, avc_frame(6)}}},
+        {"a slide that starts on a keyframe gets no pre-roll",
+         {{VIDEO, 0, 0, avc_config}, {VIDEO, 0, 0, avc_key_1}, {VIDEO, 40, 0, avc_frame(4)}, {VIDEO, 1520, 0, avc_key_2}},
+         false,
+         {{VIDEO, 0, 0, avc_config}, {VIDEO, 0, 0, avc_key_2}}},
+        {"no keyframe at all: no pre-roll",
+         {{VIDEO, 0, 0, tag_data(10, 1, 0x22)}, {VIDEO, 1500, 0, tag_data(10, 3, 0x22)}},
          false,
          {{VIDEO, 0, 0, tag_data(10, 3, 0x22)}}},
     };

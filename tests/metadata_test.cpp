@@ -180,10 +180,11 @@ TEST_F(SlideMetadata, ComputedFromTheSlidesOwnTags)
             EXPECT_EQ(meta_number(m, "audiosize"), static_cast<double>(audio));
             EXPECT_EQ(meta_number(m, "duration"), (full_ts(tags.back()) - base + 26) / 1000.0) << "plus an audio frame";
         }
-        ASSERT_EQ(positions.size(), 2u) << "keyframes at 3000 and 4000";
+        ASSERT_EQ(positions.size(), 3u) << "the pre-roll's keyframe from 2000, and those at 3000 and 4000";
         amf_buffer index;
-        amf_key(index, "filepositions"), amf_strict_array_start(index, 2);
-        amf_number(index, positions[0]), amf_number(index, positions[1]);
+        amf_key(index, "filepositions"), amf_strict_array_start(index, 3);
+        for (double p : positions)
+            amf_number(index, p);
         EXPECT_TRUE(has_bytes(m, index)) << separate;
         EXPECT_TRUE(has_text(m, "test encoder") && has_text(m, "publisher_key")) << "other fields carried";
         EXPECT_TRUE(has_text(m, "slidecut " SLIDECUT_VERSION));

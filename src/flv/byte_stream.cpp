@@ -63,12 +63,20 @@ bool in_file_size(in_stream& in, std::uint64_t& size)
     return true;
 }
 
+bool move_to(in_stream& in, std::uint64_t offset)
+{
+    if (offset < in.buf_offset || offset > in.buf_offset + in.len)
+        return seek_in(in, offset);
+    in.pos = static_cast<std::size_t>(offset - in.buf_offset);
+    return true;
+}
+
 std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)
 {
+    // Bytes partly in the buffer are read afresh, so that the read is one block.
     const bool buffered = offset >= in.buf_offset && offset + count <= in.buf_offset + in.len;
-    if (!buffered && !seek_in(in, offset))
+    if (!(buffered ? move_to(in, offset) : seek_in(in, offset)))
         return 0;
-    in.pos = static_cast<std::size_t>(offset - in.buf_offset);
     return read_bytes(in, dst, count);
 }
 

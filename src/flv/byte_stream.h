@@ -37,6 +37,8 @@ std::uint64_t in_offset(const in_stream& in);
 bool seek_in(in_stream& in, std::uint64_t offset);
 // The file's size; the next read starts where it did before.
 bool in_file_size(in_stream& in, std::uint64_t& size);
+// Moves to offset, within the buffer where it holds it.
+bool move_to(in_stream& in, std::uint64_t offset);
 // Reads count bytes at offset, from the buffer where it holds them; fewer at
 // the end of the file or on an error.
 std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);

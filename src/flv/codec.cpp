@@ -262,6 +262,33 @@ unsigned video_codec_of(std::uint8_t video_byte)
     return video_byte & 0x0F;
 }
 
+bool is_video_keyframe(const std::uint8_t* data, std::size_t available)
+{
+    if (available < 1)
+        return false;
+    if (data[0] & VIDEO_EX_HEADER_BIT) {
+        const unsigned packet = data[0] & 0x0F;
+        return ((data[0] >> 4) & 7) == FRAME_KEYFRAME &&
+               (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
+    }
+    const unsigned codec = video_codec_of(data[0]);
+    if (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC)
+        return frame_type_of(data[0]) == FRAME_KEYFRAME && available >= 2 && data[1] == AVC_NALU;
+    return frame_type_of(data[0]) == FRAME_KEYFRAME;
+}
+
+cts_field composition_time_of(const std::uint8_t* data, std::size_t available)
+{
+    if (available < 1)
+        return {};
+    if (data[0] & VIDEO_EX_HEADER_BIT) // FourCC, then the offset of coded frames
+        return (data[0] & 0x0F) == VIDEO_EX_CODED_FRAMES ? cts_field{5, 3} : cts_field{};
+    const unsigned codec = video_codec_of(data[0]);
+    if ((codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC) && available >= 2 && data[1] == AVC_NALU)
+        return {2, 3};
+    return {};
+}
+
 bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& picture)
 {
     constexpr unsigned CODEC_H263 = 2, CODEC_SCREEN = 3;

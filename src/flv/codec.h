@@ -15,6 +15,16 @@ config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std
 constexpr unsigned FRAME_KEYFRAME = 1;
 unsigned frame_type_of(std::uint8_t video_byte);
 unsigned video_codec_of(std::uint8_t video_byte);
+// A picture a decoder can start from: a keyframe that is a coded frame, not a
+// sequence header (legacy or enhanced header).
+bool is_video_keyframe(const std::uint8_t* data, std::size_t available);
+// The composition time offset a coded video frame carries, as bytes of its
+// data: where it stands, or 0 bytes where the frame has none.
+struct cts_field {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+cts_field composition_time_of(const std::uint8_t* data, std::size_t available);
 
 // The picture size a video tag's data tells, where it tells one: the SPS of
 // an AVC sequence header, or the picture header of a Sorenson H.263 or

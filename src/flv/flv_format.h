@@ -38,9 +38,16 @@ constexpr std::uint8_t VIDEO_CODEC_HEVC = 12;
 constexpr std::uint8_t AVC_SEQUENCE_HEADER = 0;
 constexpr std::uint8_t VIDEO_EX_HEADER_BIT = 0x80;
 constexpr std::uint8_t VIDEO_EX_SEQUENCE_START = 0;
+constexpr std::uint8_t VIDEO_EX_CODED_FRAMES = 1;
+constexpr std::uint8_t VIDEO_EX_CODED_FRAMES_X = 3; // composition time 0
+constexpr std::uint8_t AVC_NALU = 1;
 
 // DataSize is 24 bits.
 constexpr std::uint32_t MAX_TAG_DATA_SIZE = 0xFFFFFF;
+
+// A slide that starts more video than this after its last keyframe gets no
+// pre-roll.
+constexpr std::uint64_t MAX_PREROLL_BYTES = 32 * 1024 * 1024;
 
 // Sequence headers larger than this are not carried into later slides.
 constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;

@@ -24,21 +24,84 @@ std::size_t read_head(in_stream& look, std::uint64_t offset, std::uint64_t avail
     return got;
 }
 
+// A walk over the headers of a slide's range, which ends at the tag that
+// begins the next slide or the end of the recording.
+struct range_walk {
+    std::uint64_t offset;
+    bool first = true;
+};
+
+bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk, tag_header& tag)
+{
+    if (range.file_size < TAG_HEADER_SIZE || walk.offset > range.file_size - TAG_HEADER_SIZE)
+        return false;
+    std::uint8_t header[TAG_HEADER_SIZE];
+    if (read_at(look, walk.offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
+        return false;
+    tag = decode_tag_header(header);
+    const bool in_slide = walk.first || slide_of(*range.cues, range.cur_slide, tag.timestamp) == range.cur_slide;
+    walk.first = false;
+    return in_slide;
+}
+
 }  // namespace
+
+bool needs_preroll(in_stream& look, const slide_range& range)
+{
+    range_walk walk{range.first_tag};
+    tag_header tag;
+    while (next_in_range(look, range, walk, tag)) {
+        const std::uint64_t data = walk.offset + TAG_HEADER_SIZE;
+        if (tag.type == TAG_VIDEO) {
+            std::uint8_t head[2];
+            const std::size_t got = read_at(look, data, head, std::min<std::uint64_t>(tag.data_size, 2));
+            if (classify_config(tag.type, head, got) == config_kind::none)
+                return !is_video_keyframe(head, got);
+        }
+        walk.offset = data + tag.data_size + PREV_TAG_SIZE_LEN;
+    }
+    return false;
+}
+
+bool next_preroll_tag(in_stream& look, preroll_walk& walk, tag_header& tag, std::uint64_t& data_offset)
+{
+    while (walk.offset < walk.to) {
+        std::uint8_t header[TAG_HEADER_SIZE], head[2];
+        if (read_at(look, walk.offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
+            return false;
+        tag = decode_tag_header(header);
+        data_offset = walk.offset + TAG_HEADER_SIZE;
+        walk.offset = data_offset + tag.data_size + PREV_TAG_SIZE_LEN;
+        const std::size_t got = read_at(look, data_offset, head, std::min<std::uint64_t>(tag.data_size, 2));
+        if (tag.type == TAG_VIDEO && got > 0 && classify_config(tag.type, head, got) == config_kind::none)
+            return true;
+    }
+    return false;
+}
+
+std::uint64_t plan_preroll(in_stream& look, std::uint64_t from, std::uint64_t to, slide_stats* stats,
+                           std::uint64_t limit)
+{
+    preroll_walk walk{from, to};
+    tag_header tag;
+    std::uint64_t data_offset = 0, bytes = 0;
+    while (bytes <= limit && next_preroll_tag(look, walk, tag, data_offset)) {
+        bytes += tag.data_size;
+        if (stats == nullptr)
+            continue;
+        std::uint8_t head[HEAD_SIZE];
+        const std::size_t got = read_at(look, data_offset, head, std::min<std::uint64_t>(tag.data_size, HEAD_SIZE));
+        count_tag(*stats, {tag.type, 0, tag.data_size, TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN, head, got});
+    }
+    return bytes;
+}
 
 bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats)
 {
-    std::uint64_t offset = range.first_tag;
-    for (bool first = true; range.file_size >= TAG_HEADER_SIZE && offset <= range.file_size - TAG_HEADER_SIZE;
-         first = false) {
-        std::uint8_t header[TAG_HEADER_SIZE];
-        if (read_at(look, offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
-            break;
-        const tag_header tag = decode_tag_header(header);
-        if (!first && slide_of(*range.cues, range.cur_slide, tag.timestamp) != range.cur_slide)
-            break;
-
-        const std::uint64_t data = offset + TAG_HEADER_SIZE;
+    range_walk walk{range.first_tag};
+    tag_header tag;
+    while (next_in_range(look, range, walk, tag)) {
+        const std::uint64_t data = walk.offset + TAG_HEADER_SIZE;
         const std::uint64_t available = std::min<std::uint64_t>(tag.data_size, range.file_size - data);
         std::uint8_t head[CONFIG_HEAD_SIZE];
         const std::size_t head_size = read_head(look, data, available, tag, head);
@@ -46,13 +109,15 @@ bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats)
                                              : !(tag.type == TAG_SCRIPT && is_on_metadata(head, head_size));
         const std::uint64_t end = data + tag.data_size;
         if (routed) {
-            const std::uint64_t trailer = available == tag.data_size ? std::min<std::uint64_t>(PREV_TAG_SIZE_LEN, range.file_size - end) : 0;
+            // A tag cut off by the end of the recording is copied as far as it goes.
+            const std::uint64_t trailer =
+                available == tag.data_size ? std::min<std::uint64_t>(PREV_TAG_SIZE_LEN, range.file_size - end) : 0;
             count_tag(stats, {tag.type, tag.timestamp - range.base_ts, static_cast<std::uint32_t>(available),
                               TAG_HEADER_SIZE + available + trailer, head, head_size});
         }
         if (available < tag.data_size)
             break;
-        offset = end + PREV_TAG_SIZE_LEN;
+        walk.offset = end + PREV_TAG_SIZE_LEN;
     }
     return look.error == 0;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "flv/byte_stream.h"
+#include "flv/flv_format.h"
 #include "flv/slide_meta.h"
 
 #include <cstdint>
@@ -26,3 +27,22 @@ struct slide_range {
 // begins the next slide or the end of the recording; false on a read error
 // (look.error).
 bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats);
+
+// Whether the slide's first coded video frame (sequence headers aside) is
+// one a decoder cannot start from: then the slide needs pre-roll.
+bool needs_preroll(in_stream& look, const slide_range& range);
+
+// The pre-roll: the recording's coded video frames from the keyframe whose
+// header is at from up to the tag at to, all behind the read position.
+struct preroll_walk {
+    std::uint64_t offset; // header of the next tag to look at
+    std::uint64_t to;
+};
+// The next coded video frame of the pre-roll: its header and the offset of
+// its data; false at the end.
+bool next_preroll_tag(in_stream& look, preroll_walk& walk, tag_header& tag, std::uint64_t& data_offset);
+
+// Counts the pre-roll into stats (unless null), every tag at timestamp 0,
+// and returns its video data bytes; stops once they pass limit.
+std::uint64_t plan_preroll(in_stream& look, std::uint64_t from, std::uint64_t to, slide_stats* stats,
+                           std::uint64_t limit);

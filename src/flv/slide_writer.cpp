@@ -1,5 +1,6 @@
 #include "flv/slide_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 bool is_open(const out_stream& out)
@@ -91,6 +92,24 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
     const std::uint8_t* trailer = nullptr;
     const std::size_t trailer_len = copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0;
     write_bytes(slide.out, trailer, trailer_len);
+    return result_of(src, &slide.out, copied, tag.data_size);
+}
+
+move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream& src)
+{
+    tag_header at_zero = tag;
+    at_zero.timestamp = 0;
+    write_tag_header(slide.out, at_zero);
+    std::uint8_t head[8];
+    const std::size_t head_size = read_bytes(src, head, tag.data_size < sizeof head ? tag.data_size : sizeof head);
+    const cts_field cts = composition_time_of(head, head_size);
+    if (cts.offset + cts.size <= head_size)
+        std::fill(head + cts.offset, head + cts.offset + cts.size, 0);
+    write_bytes(slide.out, head, head_size);
+    const std::uint64_t copied = head_size + copy_bytes(src, slide.out, tag.data_size - head_size);
+    std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
+    put_be(prev_tag_size, 4, TAG_HEADER_SIZE + tag.data_size);
+    write_bytes(slide.out, prev_tag_size, PREV_TAG_SIZE_LEN);
     return result_of(src, &slide.out, copied, tag.data_size);
 }
 

@@ -56,6 +56,12 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
 // The audio tag's data without its format byte.
 move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src);
 
+// A pre-roll frame: the tag at timestamp 0, its data read from src (which
+// stands at it) with its composition time offset set to 0, so that the
+// decoder runs through it before the slide's first frame and shows nothing
+// of it.
+move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream& src);
+
 // An AAC raw frame tag's data without its two header bytes, behind an ADTS
 // header; its payload must fit a frame (adts_frame_fits).
 move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size, in_stream& src);

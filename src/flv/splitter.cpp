@@ -9,6 +9,7 @@
 #include "flv/tag_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -24,6 +25,8 @@ struct split_run {
     audio_slide audio;
     aac_config aac; // the recording's most recent AudioSpecificConfig
     carried_configs carried;
+    bool keyframe_seen = false;
+    std::uint64_t keyframe_offset = 0; // header of the most recent video keyframe
     std::vector<std::uint32_t> cues;
     std::string base_name;
     std::int32_t cur_slide = 0;
@@ -94,16 +97,32 @@ move_result cannot_create(const out_stream& out, split_result& result)
     return move_result::failed;
 }
 
+// A slide whose first frame a decoder cannot start from gets the frames since
+// the last keyframe, unless they are too many.
+bool wants_preroll(split_run& run, const slide_range& range)
+{
+    if (!run.keyframe_seen || !needs_preroll(run.look, range))
+        return false;
+    const std::uint64_t bytes = plan_preroll(run.look, run.keyframe_offset, range.first_tag, nullptr, MAX_PREROLL_BYTES);
+    if (bytes <= MAX_PREROLL_BYTES)
+        return true;
+    warn(run, "%s: slide %d starts more than %llu MiB of video after the last keyframe; it gets no pre-roll and "
+              "players show its picture from its first keyframe",
+         run.reader.in.path.c_str(), run.cur_slide, static_cast<unsigned long long>(MAX_PREROLL_BYTES >> 20));
+    return false;
+}
+
 // The slide's onMetaData, from a look ahead over the tags it will hold;
 // empty when the look-ahead cannot read the recording.
 std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const carried_tag*>& carried,
-                                         std::uint32_t base_ts, std::uint64_t tag_offset)
+                                         const slide_range& range, bool preroll)
 {
     slide_stats stats;
     for (const carried_tag* keep : carried)
         count_tag(stats, {keep->header.type, 0, static_cast<std::uint32_t>(keep->data.size()),
                           TAG_HEADER_SIZE + keep->data.size() + PREV_TAG_SIZE_LEN, keep->data.data(), keep->data.size()});
-    const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, base_ts, run.separate_audio};
+    if (preroll)
+        plan_preroll(run.look, run.keyframe_offset, range.first_tag, &stats, MAX_PREROLL_BYTES);
     if (!plan_slide(run.look, range, stats))
         return {};
     amf_buffer metadata = build_on_metadata(stats, run.recording_meta, true);
@@ -115,6 +134,43 @@ std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const
     return metadata;
 }
 
+// The pre-roll, read back from the recording behind the slide's first tag.
+move_result write_preroll(split_run& run, std::uint64_t to)
+{
+    preroll_walk walk{run.keyframe_offset, to};
+    tag_header tag;
+    std::uint64_t data_offset = 0;
+    while (next_preroll_tag(run.look, walk, tag, data_offset)) {
+        if (!move_to(run.look, data_offset) || write_preroll_tag(run.flv, tag, run.look) != move_result::done)
+            return move_result::failed;
+    }
+    return run.look.error == 0 ? move_result::done : move_result::failed;
+}
+
+// Opens the slide's .flv file with its tag at tag_offset: onMetaData, carried
+// codec configuration and pre-roll go first.
+move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, config_kind config,
+                     split_result& result)
+{
+    const auto carried = carried_for(run.carried, !run.separate_audio, config);
+    const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
+    const bool preroll = wants_preroll(run, range);
+    const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, range, preroll);
+    if (metadata.empty() || run.look.error != 0) {
+        result = failed(split_failure::read_recording, run.look.path, run.look.error);
+        return move_result::failed;
+    }
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
+    if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp, metadata))
+        return cannot_create(run.flv.out, result);
+    write_carried_configs(run.flv, carried);
+    if (!preroll || write_preroll(run, tag_offset) == move_result::done)
+        return move_result::done;
+    if (run.flv.out.error == 0)
+        result = failed(split_failure::read_recording, run.look.path, run.look.error != 0 ? run.look.error : EIO);
+    return move_result::failed;
+}
+
 move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
     in_stream& in = run.reader.in;
@@ -122,16 +178,13 @@ move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_o
     const std::size_t head_len = peek_bytes(in, &head, tag.data_size < 2 ? tag.data_size : 2);
     const config_kind config = classify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out)) {
-        const auto carried = carried_for(run.carried, !run.separate_audio, config);
-        const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, tag.timestamp, tag_offset);
-        if (metadata.empty()) {
-            result = failed(split_failure::read_recording, run.look.path, run.look.error);
-            return move_result::failed;
-        }
-        const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
-        if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp, metadata))
-            return cannot_create(run.flv.out, result);
-        write_carried_configs(run.flv, carried);
+        const move_result opened = open_flv(run, tag, tag_offset, config, result);
+        if (opened != move_result::done)
+            return opened;
+    }
+    if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len)) {
+        run.keyframe_seen = true;
+        run.keyframe_offset = tag_offset;
     }
     return write_flv_tag(run.flv, tag, config, in, run.carried);
 }
@@ -234,10 +287,12 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
 
 move_result route_tag(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
-    const std::uint8_t* head = nullptr;
-    if (tag.type == TAG_SCRIPT &&
-        is_on_metadata(head, peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, ON_METADATA_NAME_SIZE))))
-        return take_recording_meta(run, tag, tag_offset);
+    if (tag.type == TAG_SCRIPT) {
+        const std::uint8_t* head = nullptr;
+        const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, ON_METADATA_NAME_SIZE));
+        if (is_on_metadata(head, got))
+            return take_recording_meta(run, tag, tag_offset);
+    }
     if (!run.separate_audio || tag.type == TAG_VIDEO)
         return route_flv(run, tag, tag_offset, result);
     if (tag.type == TAG_AUDIO)

@@ -2,7 +2,7 @@
 # A real recording of one kind, made with ffmpeg's lavfi sources, cut in both
 # modes: every .flv slide must open with the recording's codec parameters,
 # decode without error, start at dts 0, and all slides together must hold the
-# recording's packets. Usage: carried_config_test.sh SLIDECUT REFERENCE KIND
+# recording's audio packets. Usage: carried_config_test.sh SLIDECUT REFERENCE KIND
 source "$(dirname "$0")/lib.sh" "$1"
 reference=$2
 kind=$3
@@ -56,7 +56,10 @@ check_flv_slides() {
     [ "$slide" = "${slides[0]}" ] || awk -v d="$dts" 'BEGIN { exit !(d == 0) }' ||
       fail "$mode $(basename "$slide") earliest dts $dts, not 0"
   done
+  # Audio only: video slides also hold their pre-roll, which the pre-roll
+  # test checks frame by frame.
   for t in "$@"; do
+    [ "$t" = a ] || continue
     total=0
     for slide in "${slides[@]}"; do total=$((total + $(packets "$slide" "$t"))); done
     [ "$total" -eq "$(packets "$rec" "$t")" ] ||
