@@ -10,31 +10,32 @@
 
 namespace {
 
-// The first non-zero step between consecutive timestamps of one stream.
-void step(std::uint64_t count, std::uint32_t ts, std::uint32_t& prev, std::uint32_t& first, std::uint32_t& gap)
+// What every tag of a stream adds: its count, sizes, first byte and the first
+// non-zero step between timestamps.
+void count_stream(stream_stats& st, const slide_tag& tag)
 {
-    if (count == 0)
-        first = ts;
-    else if (gap == 0 && ts != prev)
-        gap = ts - prev;
-    prev = ts;
+    if (st.tags == 0) {
+        st.first_ts = tag.ts;
+        st.first_byte = tag.head_size > 0 ? tag.head[0] : 0;
+    } else if (st.frame_gap == 0 && tag.ts != st.prev_ts) {
+        st.frame_gap = tag.ts - st.prev_ts;
+    }
+    st.prev_ts = tag.ts;
+    ++st.tags;
+    st.size += TAG_HEADER_SIZE + tag.data_size;
+    if (tag.data_size > 0)
+        st.payload += tag.data_size - 1;
 }
 
 void count_video(slide_stats& s, const slide_tag& tag)
 {
-    step(s.video_tags, tag.ts, s.prev_video_ts, s.first_video_ts, s.video_frame_gap);
-    if (s.video_tags == 0 && tag.head_size > 0)
-        s.first_video_byte = tag.head[0];
-    ++s.video_tags;
-    s.video_size += TAG_HEADER_SIZE + tag.data_size;
+    count_stream(s.video, tag);
     if (tag.data_size == 0)
         return;
-    s.video_payload += tag.data_size - 1;
     const bool key = tag.head_size > 0 && frame_type_of(tag.head[0]) == FRAME_KEYFRAME;
     s.last_video_is_keyframe = key;
     if (!key)
         return;
-    s.any_keyframe_tag = true;
     s.last_keyframe_ts = tag.ts;
     // A sequence header and the frame behind it at the same time share one
     // entry, the header's.
@@ -46,15 +47,9 @@ void count_video(slide_stats& s, const slide_tag& tag)
 
 void count_audio(slide_stats& s, const slide_tag& tag)
 {
-    step(s.audio_tags, tag.ts, s.prev_audio_ts, s.first_audio_ts, s.audio_frame_gap);
-    if (s.audio_tags == 0 && tag.head_size > 0)
-        s.first_audio_byte = tag.head[0];
-    ++s.audio_tags;
-    s.audio_size += TAG_HEADER_SIZE + tag.data_size;
+    count_stream(s.audio, tag);
     if (s.aac.unsupported != nullptr && classify_config(TAG_AUDIO, tag.head, tag.head_size) == config_kind::audio)
         s.aac = parse_audio_specific_config(tag.head + 2, tag.head_size - 2);
-    if (tag.data_size > 0)
-        s.audio_payload += tag.data_size - 1;
 }
 
 }  // namespace
@@ -105,7 +100,7 @@ double duration_of(const slide_stats& s)
 {
     if (!s.any_media)
         return 0;
-    const std::uint32_t frame = s.audio_tags > 0 ? s.audio_frame_gap : s.video_frame_gap;
+    const std::uint32_t frame = s.audio.tags > 0 ? s.audio.frame_gap : s.video.frame_gap;
     return seconds(std::uint64_t{s.last_ts - s.first_media_ts} + frame);
 }
 
@@ -159,10 +154,10 @@ void write_video_fields(field_writer& f, const slide_stats& s, const std::vector
         f.number("width", width);
         f.number("height", height);
     }
-    f.number("videodatarate", kbit_per_s(s.video_payload, duration));
-    f.number("framerate", duration > 0 ? static_cast<double>(s.video_tags) / duration : 0);
-    f.number("videocodecid", video_codec_of(s.first_video_byte));
-    f.number("videosize", static_cast<double>(s.video_size));
+    f.number("videodatarate", kbit_per_s(s.video.payload, duration));
+    f.number("framerate", duration > 0 ? static_cast<double>(s.video.tags) / duration : 0);
+    f.number("videocodecid", video_codec_of(s.video.first_byte));
+    f.number("videosize", static_cast<double>(s.video.size));
     f.number("lastkeyframetimestamp", seconds(s.last_keyframe_ts));
 }
 
@@ -171,14 +166,14 @@ void write_video_fields(field_writer& f, const slide_stats& s, const std::vector
 void write_audio_fields(field_writer& f, const slide_stats& s, double duration)
 {
     static const double rates[4] = {5500, 11025, 22050, 44100};
-    const std::uint8_t b = s.first_audio_byte;
+    const std::uint8_t b = s.audio.first_byte;
     const bool aac = sound_format_of(b) == SOUND_AAC && s.aac.unsupported == nullptr;
-    f.number("audiodatarate", kbit_per_s(s.audio_payload, duration));
+    f.number("audiodatarate", kbit_per_s(s.audio.payload, duration));
     f.number("audiocodecid", sound_format_of(b));
     f.number("audiosamplerate", aac ? aac_sample_rate(s.aac) : rates[(b >> 2) & 3]);
     f.number("audiosamplesize", (b & 2) != 0 ? 16 : 8);
     f.boolean("stereo", aac ? s.aac.channels >= 2 : (b & 1) != 0);
-    f.number("audiosize", static_cast<double>(s.audio_size));
+    f.number("audiosize", static_cast<double>(s.audio.size));
 }
 
 amf_buffer build_once(const slide_stats& s, const std::vector<amf_entry>& recording_meta, bool with_keyframes,
@@ -189,7 +184,7 @@ amf_buffer build_once(const slide_stats& s, const std::vector<amf_entry>& record
     amf_ecma_array_start(out, 0);
     field_writer f{out};
     const double duration = duration_of(s);
-    const bool video = s.video_tags > 0, audio = s.audio_tags > 0;
+    const bool video = s.video.tags > 0, audio = s.audio.tags > 0;
     f.boolean("hasMetadata", true);
     f.boolean("hasVideo", video);
     f.boolean("hasAudio", audio);
@@ -202,7 +197,7 @@ amf_buffer build_once(const slide_stats& s, const std::vector<amf_entry>& record
     if (audio)
         write_audio_fields(f, s, duration);
     if (video && audio)
-        f.number("audiodelay", seconds(s.first_audio_ts) - seconds(s.first_video_ts));
+        f.number("audiodelay", seconds(s.audio.first_ts) - seconds(s.video.first_ts));
     f.number("filesize", static_cast<double>(slide_file_size(s, metadata_size)));
     f.number("datasize", static_cast<double>(s.data_size + TAG_HEADER_SIZE + metadata_size));
     f.string("metadatacreator", "slidecut " SLIDECUT_VERSION);

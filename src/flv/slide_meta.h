@@ -13,6 +13,16 @@ struct keyframe_entry {
     std::uint64_t body_offset; // of its tag header, from the end of the onMetaData tag
 };
 
+// The tags of one kind, audio or video.
+struct stream_stats {
+    std::uint64_t tags = 0;
+    std::uint64_t size = 0;    // 11 + data size each
+    std::uint64_t payload = 0; // data size - 1 of non-empty tags
+    std::uint32_t first_ts = 0, prev_ts = 0;
+    std::uint32_t frame_gap = 0; // first non-zero step between timestamps
+    std::uint8_t first_byte = 0;
+};
+
 struct slide_stats {
     std::uint64_t body_bytes = 0; // every tag behind the onMetaData, PreviousTagSize included
     bool any_media = false;
@@ -20,14 +30,8 @@ struct slide_stats {
     bool any_tag = false;
     std::uint32_t last_ts = 0;
 
-    std::uint64_t video_tags = 0, audio_tags = 0;
-    std::uint64_t video_size = 0, audio_size = 0, data_size = 0; // 11 + data size each
-    std::uint64_t video_payload = 0, audio_payload = 0;         // data size - 1 of non-empty tags
-    std::uint32_t first_video_ts = 0, first_audio_ts = 0;
-    std::uint32_t prev_video_ts = 0, prev_audio_ts = 0;
-    std::uint32_t video_frame_gap = 0, audio_frame_gap = 0; // first non-zero step
-    std::uint8_t first_video_byte = 0, first_audio_byte = 0;
-    bool any_keyframe_tag = false;
+    stream_stats video, audio;
+    std::uint64_t data_size = 0; // 11 + data size of each script tag
     std::uint32_t last_keyframe_ts = 0;
     bool last_video_is_keyframe = false;
     std::vector<keyframe_entry> keyframes;

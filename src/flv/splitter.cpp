@@ -42,7 +42,8 @@ void tell(const split_run& run, split_event_kind kind, const std::string& text)
         run.listener(split_event{kind, run.cur_slide, text}, run.context);
 }
 
-#if defined(__GNUC__)
+// Checked against the C library's printf where it is the GNU one.
+#if defined(__GNUC__) && !defined(_WIN32)
 __attribute__((format(printf, 2, 3)))
 #endif
 void warn(const split_run& run, const char* format, ...)

@@ -80,13 +80,9 @@ clean_plain() {
   echo $n
 }
 
-mkdir "$work/combined" "$work/separate" "$work/plain" "$work/plain_s"
-for mode in combined separate; do
-  cp "$rec" "$work/rec.cue" "$work/$mode/"
-  switch=(); [ "$mode" = separate ] && switch=(-s)
-  "$slidecut" "$work/$mode/rec.flv" "$work/$mode/rec.cue" "${switch[@]}" >/dev/null 2>"$work/$mode.err" ||
-    fail "$mode: slidecut failed: $(cat "$work/$mode.err")"
-done
+mkdir "$work/plain" "$work/plain_s"
+cut_in combined
+cut_in separate
 "$reference" "$rec" "$work/rec.ms" "$work/plain/rec"
 "$reference" "$rec" "$work/rec.ms" "$work/plain_s/rec" -s
 

@@ -32,11 +32,7 @@ content() {
 }
 
 for mode in combined separate; do
-  mkdir "$work/$mode"
-  cp "$rec" "$work/rec.cue" "$work/$mode/"
-  switch=(); [ "$mode" = separate ] && switch=(-s)
-  "$slidecut" "$work/$mode/rec.flv" "$work/$mode/rec.cue" "${switch[@]}" >/dev/null 2>"$work/$mode.err" ||
-    fail "$mode: slidecut failed: $(cat "$work/$mode.err")"
+  cut_in "$mode"
   for slide in "$work/$mode"/rec_*.flv; do
     [ -e "$slide" ] || continue
     name="$mode $(basename "$slide")"

@@ -52,6 +52,17 @@ make_recording() {
   fi
 }
 
+# Cuts $rec at $work/rec.cue in one mode (combined or separate), in a folder
+# of that name beside it.
+cut_in() {
+  local switch=()
+  [ "$1" = separate ] && switch=(-s)
+  mkdir "$work/$1"
+  cp "$rec" "$work/rec.cue" "$work/$1/"
+  "$slidecut" "$work/$1/rec.flv" "$work/$1/rec.cue" "${switch[@]}" >/dev/null 2>"$work/$1.err" ||
+    fail "$1: slidecut failed: $(cat "$work/$1.err")"
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

@@ -31,11 +31,7 @@ dts=($(ffprobe -v error -select_streams v -show_entries packet=dts_time -of csv=
 base_after() { for t in "${dts[@]}"; do [ "$t" -gt "$1" ] && { echo "$t"; return; }; done; }
 
 for mode in combined separate; do
-  mkdir "$work/$mode"
-  cp "$rec" "$work/rec.cue" "$work/$mode/"
-  switch=(); [ "$mode" = separate ] && switch=(-s)
-  "$slidecut" "$work/$mode/rec.flv" "$work/$mode/rec.cue" "${switch[@]}" >/dev/null 2>"$work/$mode.err" ||
-    fail "$mode: slidecut failed: $(cat "$work/$mode.err")"
+  cut_in "$mode"
   for n in 0 1 2 3; do
     slide="$work/$mode/rec_$n.flv"
     base=0; [ "$n" -gt 0 ] && base=$(base_after "${cues[$((n - 1))]}")
