@@ -3,6 +3,7 @@
 #include "flv/file_seek.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <cstring>
 
@@ -63,25 +64,8 @@ bool in_file_size(in_stream& in, std::uint64_t& size)
     return true;
 }
 
-bool move_to(in_stream& in, std::uint64_t offset)
-{
-    if (offset < in.buf_offset || offset > in.buf_offset + in.len)
-        return seek_in(in, offset);
-    in.pos = static_cast<std::size_t>(offset - in.buf_offset);
-    return true;
-}
-
-std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)
-{
-    // Bytes partly in the buffer are read afresh, so that the read is one block.
-    const bool buffered = offset >= in.buf_offset && offset + count <= in.buf_offset + in.len;
-    if (!(buffered ? move_to(in, offset) : seek_in(in, offset)))
-        return 0;
-    return read_bytes(in, dst, count);
-}
-
-// Keeps the unread bytes, moves them to the front and reads more behind them.
-static bool refill(in_stream& in)
+// Reads up to want more bytes (the buffer's room at most).
+static bool refill(in_stream& in, std::size_t want = SIZE_MAX)
 {
     if (in.error != 0 || in.file == nullptr)
         return false;
@@ -91,7 +75,7 @@ static bool refill(in_stream& in)
     in.buf_offset += in.pos;
     in.pos = 0;
     in.len = kept;
-    const std::size_t got = std::fread(in.buf.data() + kept, 1, in.buf.size() - kept, in.file);
+    const std::size_t got = std::fread(in.buf.data() + kept, 1, std::min(want, in.buf.size() - kept), in.file);
     if (got == 0 && std::ferror(in.file))
         in.error = errno != 0 ? errno : EIO;
     in.len += got;
@@ -135,9 +119,52 @@ std::uint64_t skip_bytes(in_stream& in, std::uint64_t count)
     return pass_bytes(in, nullptr, count);
 }
 
+bool move_to(in_stream& in, std::uint64_t offset)
+{
+    if (offset < in.buf_offset || offset > in.buf_offset + in.len)
+        return seek_in(in, offset);
+    in.pos = static_cast<std::size_t>(offset - in.buf_offset);
+    return true;
+}
+
+std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)
+{
+    // Close behind the buffer: read on, as a sequential read does.
+    constexpr std::size_t JUMP_READ = 1024;
+    const std::uint64_t end = in.buf_offset + in.len;
+    if (offset >= in.buf_offset && offset <= end + JUMP_READ) {
+        in.pos = static_cast<std::size_t>(std::min(offset, end) - in.buf_offset);
+        if (offset > end && skip_bytes(in, offset - end) < offset - end)
+            return 0;
+        return read_bytes(in, dst, count);
+    }
+    // Further on: a small read there, since a look-ahead over large tags
+    // needs only their headers.
+    if (!seek_in(in, offset) || (!refill(in, std::max(count, JUMP_READ)) && in.error != 0))
+        return 0;
+    return read_bytes(in, dst, count);
+}
+
+// Keeps the unread bytes, moves them to the front and reads more behind them.
 std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count)
 {
     return pass_bytes(in, &out, count);
+}
+
+std::uint64_t copy_bytes_peeking(in_stream& in, out_stream& out, std::uint64_t count, std::size_t trailing)
+{
+    // Most tags lie whole in the buffer: one write for data and trailer.
+    if (in.len - in.pos >= count + trailing) {
+        write_bytes(out, in.buf.data() + in.pos, static_cast<std::size_t>(count) + trailing);
+        in.pos += static_cast<std::size_t>(count);
+        return count;
+    }
+    const std::uint64_t copied = copy_bytes(in, out, count);
+    if (copied == count) {
+        const std::uint8_t* behind = nullptr;
+        write_bytes(out, behind, peek_bytes(in, &behind, trailing));
+    }
+    return copied;
 }
 
 move_result result_of(const in_stream& in, const out_stream* out, std::uint64_t moved, std::uint64_t wanted)
@@ -187,27 +214,30 @@ static bool flush_out(out_stream& out)
     return ok;
 }
 
-bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
+bool write_blocks(out_stream& out, const std::uint8_t* src, std::size_t count)
 {
     if (out.error != 0)
         return false;
-    // A cut-off tag leaves nothing to write, and no source buffer either.
-    if (count == 0)
-        return true;
-    if (count <= out.buf.size() - out.len) {
-        std::memcpy(out.buf.data() + out.len, src, count);
-        out.len += count;
-        return true;
+    // Disks write whole blocks at aligned offsets fastest.
+    const std::size_t block = out.buf.size();
+    while (count > 0) {
+        if (out.len == 0 && count >= block) {
+            const std::size_t whole = count - count % block;
+            if (!write_through(out, src, whole))
+                return false;
+            out.flushed += whole;
+            src += whole;
+            count -= whole;
+            continue;
+        }
+        const std::size_t taken = std::min(count, block - out.len);
+        std::memcpy(out.buf.data() + out.len, src, taken);
+        out.len += taken;
+        src += taken;
+        count -= taken;
+        if (out.len == block && !flush_out(out))
+            return false;
     }
-    if (!flush_out(out))
-        return false;
-    // A block as large as the buffer goes straight to the file.
-    if (count >= out.buf.size()) {
-        out.flushed += count;
-        return write_through(out, src, count);
-    }
-    std::memcpy(out.buf.data(), src, count);
-    out.len = count;
     return true;
 }
 

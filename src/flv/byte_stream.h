@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,7 @@ struct out_stream {
 };
 
 constexpr std::size_t IN_BUFFER_SIZE = 256 * 1024;
-constexpr std::size_t OUT_BUFFER_SIZE = 128 * 1024;
+constexpr std::size_t OUT_BUFFER_SIZE = 512 * 1024;
 
 bool open_in(in_stream& in, const std::string& path, std::size_t buffer_size = IN_BUFFER_SIZE);
 void close_in(in_stream& in);
@@ -41,13 +42,28 @@ bool in_file_size(in_stream& in, std::uint64_t& size);
 bool move_to(in_stream& in, std::uint64_t offset);
 // Reads count bytes at offset, from the buffer where it holds them; fewer at
 // the end of the file or on an error.
-std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
+std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
+inline std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)
+{
+    // A look-ahead over small tags mostly finds them in the buffer.
+    if (offset >= in.buf_offset && offset + count <= in.buf_offset + in.len) {
+        const auto at = static_cast<std::size_t>(offset - in.buf_offset);
+        std::memcpy(dst, in.buf.data() + at, count);
+        in.pos = at + count;
+        return count;
+    }
+    return read_at_slow(in, offset, dst, count);
+}
 
 // Each returns the number of bytes it moved: fewer than asked at the end of
 // the recording, on a read error (in.error) or a write error (out.error).
 std::size_t read_bytes(in_stream& in, std::uint8_t* dst, std::size_t count);
 std::uint64_t skip_bytes(in_stream& in, std::uint64_t count);
 std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count);
+
+// Copies count bytes and, when all of them came, writes the (up to) trailing
+// bytes behind them too without consuming them; returns the count copied.
+std::uint64_t copy_bytes_peeking(in_stream& in, out_stream& out, std::uint64_t count, std::size_t trailing);
 
 // How a move of wanted bytes ended once moved were read, and written to out
 // unless out is null: failed on a read or write error, cut_off when the input
@@ -59,7 +75,20 @@ move_result result_of(const in_stream& in, const out_stream* out, std::uint64_t 
 std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count);
 
 bool open_out(out_stream& out, const std::string& path);
-bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count);
+// Writes whole blocks only, so that every write to the file but its last
+// starts at a multiple of the block size.
+bool write_blocks(out_stream& out, const std::uint8_t* src, std::size_t count);
+inline bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
+{
+    // Most writes fit the block: the splitter's hot path.
+    if (count == 0 || (count < out.buf.size() - out.len && out.error == 0)) {
+        if (count > 0)
+            std::memcpy(out.buf.data() + out.len, src, count);
+        out.len += count;
+        return out.error == 0;
+    }
+    return write_blocks(out, src, count);
+}
 // The offset the next write lands at.
 std::uint64_t out_offset(const out_stream& out);
 // Overwrites count bytes already written at offset; the next write still

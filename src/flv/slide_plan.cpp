@@ -13,33 +13,36 @@ namespace {
 constexpr std::size_t HEAD_SIZE = 16;
 constexpr std::size_t CONFIG_HEAD_SIZE = 512;
 
-std::size_t read_head(in_stream& look, std::uint64_t offset, std::uint64_t available, const tag_header& tag,
-                      std::uint8_t* head)
-{
-    std::size_t got = read_at(look, offset, head, static_cast<std::size_t>(std::min<std::uint64_t>(available, HEAD_SIZE)));
-    const bool avc_config = tag.type == TAG_VIDEO && got >= 2 && video_codec_of(head[0]) == VIDEO_CODEC_AVC &&
-                            (head[0] & VIDEO_EX_HEADER_BIT) == 0 && head[1] == AVC_SEQUENCE_HEADER;
-    if (avc_config)
-        got = read_at(look, offset, head, static_cast<std::size_t>(std::min<std::uint64_t>(available, CONFIG_HEAD_SIZE)));
-    return got;
-}
-
 // A walk over the headers of a slide's range, which ends at the tag that
-// begins the next slide or the end of the recording.
+// begins the next slide or the end of the recording. Each step reads the
+// tag's header and the first bytes of its data at once.
 struct range_walk {
-    std::uint64_t offset;
+    std::uint64_t offset = 0;
     bool first = true;
+    tag_header tag;
+    std::uint8_t bytes[TAG_HEADER_SIZE + CONFIG_HEAD_SIZE] = {};
+    const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
+    std::size_t head_size = 0;
 };
 
-bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk, tag_header& tag)
+bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
 {
     if (range.file_size < TAG_HEADER_SIZE || walk.offset > range.file_size - TAG_HEADER_SIZE)
         return false;
-    std::uint8_t header[TAG_HEADER_SIZE];
-    if (read_at(look, walk.offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
+    const std::uint64_t left = range.file_size - walk.offset;
+    const std::size_t got = read_at(look, walk.offset, walk.bytes, std::min<std::uint64_t>(left, TAG_HEADER_SIZE + HEAD_SIZE));
+    if (got < TAG_HEADER_SIZE)
         return false;
-    tag = decode_tag_header(header);
-    const bool in_slide = walk.first || slide_of(*range.cues, range.cur_slide, tag.timestamp) == range.cur_slide;
+    walk.tag = decode_tag_header(walk.bytes);
+    walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, walk.tag.data_size);
+    const bool avc_config = walk.tag.type == TAG_VIDEO && walk.head_size >= 2 &&
+                            (walk.head[0] & VIDEO_EX_HEADER_BIT) == 0 && video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC &&
+                            walk.head[1] == AVC_SEQUENCE_HEADER;
+    if (avc_config) {
+        const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
+        walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);
+    }
+    const bool in_slide = walk.first || slide_of(*range.cues, range.cur_slide, walk.tag.timestamp) == range.cur_slide;
     walk.first = false;
     return in_slide;
 }
@@ -48,17 +51,13 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk, 
 
 bool needs_preroll(in_stream& look, const slide_range& range)
 {
-    range_walk walk{range.first_tag};
-    tag_header tag;
-    while (next_in_range(look, range, walk, tag)) {
-        const std::uint64_t data = walk.offset + TAG_HEADER_SIZE;
-        if (tag.type == TAG_VIDEO) {
-            std::uint8_t head[2];
-            const std::size_t got = read_at(look, data, head, std::min<std::uint64_t>(tag.data_size, 2));
-            if (classify_config(tag.type, head, got) == config_kind::none)
-                return !is_video_keyframe(head, got);
-        }
-        walk.offset = data + tag.data_size + PREV_TAG_SIZE_LEN;
+    range_walk walk;
+    walk.offset = range.first_tag;
+    while (next_in_range(look, range, walk)) {
+        const tag_header& tag = walk.tag;
+        if (tag.type == TAG_VIDEO && classify_config(tag.type, walk.head, walk.head_size) == config_kind::none)
+            return !is_video_keyframe(walk.head, walk.head_size);
+        walk.offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
     }
     return false;
 }
@@ -98,22 +97,21 @@ std::uint64_t plan_preroll(in_stream& look, std::uint64_t from, std::uint64_t to
 
 bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats)
 {
-    range_walk walk{range.first_tag};
-    tag_header tag;
-    while (next_in_range(look, range, walk, tag)) {
+    range_walk walk;
+    walk.offset = range.first_tag;
+    while (next_in_range(look, range, walk)) {
+        const tag_header& tag = walk.tag;
         const std::uint64_t data = walk.offset + TAG_HEADER_SIZE;
         const std::uint64_t available = std::min<std::uint64_t>(tag.data_size, range.file_size - data);
-        std::uint8_t head[CONFIG_HEAD_SIZE];
-        const std::size_t head_size = read_head(look, data, available, tag, head);
         const bool routed = range.video_only ? tag.type == TAG_VIDEO
-                                             : !(tag.type == TAG_SCRIPT && is_on_metadata(head, head_size));
+                                             : !(tag.type == TAG_SCRIPT && is_on_metadata(walk.head, walk.head_size));
         const std::uint64_t end = data + tag.data_size;
         if (routed) {
             // A tag cut off by the end of the recording is copied as far as it goes.
             const std::uint64_t trailer =
                 available == tag.data_size ? std::min<std::uint64_t>(PREV_TAG_SIZE_LEN, range.file_size - end) : 0;
             count_tag(stats, {tag.type, tag.timestamp - range.base_ts, static_cast<std::uint32_t>(available),
-                              TAG_HEADER_SIZE + available + trailer, head, head_size});
+                              TAG_HEADER_SIZE + available + trailer, walk.head, walk.head_size});
         }
         if (available < tag.data_size)
             break;

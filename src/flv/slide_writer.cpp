@@ -81,17 +81,16 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
     rebased.timestamp = tag.timestamp - slide.base_ts;
     write_tag_header(slide.out, rebased);
 
-    std::uint64_t copied = 0;
-    if (config == config_kind::none)
-        copied = copy_bytes(src, slide.out, tag.data_size);
-    else
-        copied = copy_config_data(slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
-
     // The PreviousTagSize behind the tag goes along; it is left unread so the
     // next tag's read finds it in front of that tag.
+    if (config == config_kind::none) {
+        const std::uint64_t copied = copy_bytes_peeking(src, slide.out, tag.data_size, PREV_TAG_SIZE_LEN);
+        return result_of(src, &slide.out, copied, tag.data_size);
+    }
+    const std::uint64_t copied =
+        copy_config_data(slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
     const std::uint8_t* trailer = nullptr;
-    const std::size_t trailer_len = copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0;
-    write_bytes(slide.out, trailer, trailer_len);
+    write_bytes(slide.out, trailer, copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0);
     return result_of(src, &slide.out, copied, tag.data_size);
 }
 
