@@ -64,7 +64,8 @@ bool in_file_size(in_stream& in, std::uint64_t& size)
     return true;
 }
 
-// Reads up to want more bytes (the buffer's room at most).
+// Keeps the unread bytes, moves them to the front and reads up to want more
+// behind them (the buffer's room at most).
 static bool refill(in_stream& in, std::size_t want = SIZE_MAX)
 {
     if (in.error != 0 || in.file == nullptr)
@@ -145,7 +146,6 @@ std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst,
     return read_bytes(in, dst, count);
 }
 
-// Keeps the unread bytes, moves them to the front and reads more behind them.
 std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count)
 {
     return pass_bytes(in, &out, count);
@@ -162,7 +162,8 @@ std::uint64_t copy_bytes_peeking(in_stream& in, out_stream& out, std::uint64_t c
     const std::uint64_t copied = copy_bytes(in, out, count);
     if (copied == count) {
         const std::uint8_t* behind = nullptr;
-        write_bytes(out, behind, peek_bytes(in, &behind, trailing));
+        const std::size_t got = peek_bytes(in, &behind, trailing);
+        write_bytes(out, behind, got);
     }
     return copied;
 }

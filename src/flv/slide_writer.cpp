@@ -90,7 +90,8 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
     const std::uint64_t copied =
         copy_config_data(slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
     const std::uint8_t* trailer = nullptr;
-    write_bytes(slide.out, trailer, copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0);
+    const std::size_t trailer_len = copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0;
+    write_bytes(slide.out, trailer, trailer_len);
     return result_of(src, &slide.out, copied, tag.data_size);
 }
 
