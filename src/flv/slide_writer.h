@@ -1,7 +1,7 @@
-// Slide files: the .flv slide (header, carried codec configuration, re-based
-// tags) and the audio slide (raw payload, or AAC as ADTS). The splitter opens
-// them when the first tag of their kind in a slide comes and closes them when
-// it ends.
+// Slide files: the .flv slide (header, onMetaData, carried codec configuration,
+// pre-roll, re-based tags) and the audio slide (raw payload, or AAC as ADTS).
+// The splitter opens them when the first tag of their kind in a slide comes
+// and closes them when it ends.
 #pragma once
 
 #include "flv/byte_stream.h"
