@@ -15,6 +15,14 @@ static void write_tag_header(out_stream& out, const tag_header& tag)
     write_bytes(out, bytes, TAG_HEADER_SIZE);
 }
 
+// The PreviousTagSize behind a tag slidecut writes itself.
+static void write_prev_tag_size(out_stream& out, std::uint32_t data_size)
+{
+    std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
+    put_be(prev_tag_size, 4, TAG_HEADER_SIZE + data_size);
+    write_bytes(out, prev_tag_size, PREV_TAG_SIZE_LEN);
+}
+
 // A whole tag from memory at timestamp 0, with its PreviousTagSize.
 static void write_tag_at_zero(out_stream& out, tag_header header, const std::vector<std::uint8_t>& data)
 {
@@ -22,9 +30,7 @@ static void write_tag_at_zero(out_stream& out, tag_header header, const std::vec
     header.data_size = static_cast<std::uint32_t>(data.size());
     write_tag_header(out, header);
     write_bytes(out, data.data(), data.size());
-    std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
-    put_be(prev_tag_size, 4, static_cast<std::uint32_t>(TAG_HEADER_SIZE + data.size()));
-    write_bytes(out, prev_tag_size, PREV_TAG_SIZE_LEN);
+    write_prev_tag_size(out, header.data_size);
 }
 
 bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts,
@@ -107,9 +113,7 @@ move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream
         std::fill(head + cts.offset, head + cts.offset + cts.size, 0);
     write_bytes(slide.out, head, head_size);
     const std::uint64_t copied = head_size + copy_bytes(src, slide.out, tag.data_size - head_size);
-    std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
-    put_be(prev_tag_size, 4, TAG_HEADER_SIZE + tag.data_size);
-    write_bytes(slide.out, prev_tag_size, PREV_TAG_SIZE_LEN);
+    write_prev_tag_size(slide.out, tag.data_size);
     return result_of(src, &slide.out, copied, tag.data_size);
 }
 

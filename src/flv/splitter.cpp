@@ -273,7 +273,7 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
     const bool aac = got >= 1 && sound_format == SOUND_AAC;
-    const bool aac_config_tag = aac && got >= 2 && head[1] == AAC_SEQUENCE_HEADER;
+    const bool aac_config_tag = classify_config(TAG_AUDIO, head, got) == config_kind::audio;
     if (aac_config_tag)
         take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
 
