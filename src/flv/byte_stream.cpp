@@ -28,6 +28,7 @@ bool open_in(in_stream& in, const std::string& path, std::size_t buffer_size)
     in.buf.resize(buffer_size);
     in.pos = in.len = 0;
     in.buf_offset = 0;
+    in.file_moved = false;
     in.error = 0;
     return true;
 }
@@ -52,6 +53,7 @@ bool seek_in(in_stream& in, std::uint64_t offset)
     }
     in.buf_offset = offset;
     in.pos = in.len = 0;
+    in.file_moved = false;
     return true;
 }
 
@@ -70,6 +72,14 @@ static bool refill(in_stream& in, std::size_t want = SIZE_MAX)
 {
     if (in.error != 0 || in.file == nullptr)
         return false;
+    // After a read at an offset, the file reads on from behind the buffer.
+    if (in.file_moved) {
+        if (!seek_file(in.file, in.buf_offset + in.len)) {
+            in.error = errno != 0 ? errno : EINVAL;
+            return false;
+        }
+        in.file_moved = false;
+    }
     const std::size_t kept = in.len - in.pos;
     if (kept > 0 && in.pos > 0)
         std::memmove(in.buf.data(), in.buf.data() + in.pos, kept);
@@ -141,9 +151,12 @@ std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst,
     }
     // Further on: a small read there, since a look-ahead over large tags
     // needs only their headers.
-    if (!seek_in(in, offset) || (!refill(in, std::max(count, JUMP_READ)) && in.error != 0))
-        return 0;
-    return read_bytes(in, dst, count);
+    const std::size_t want = std::min(in.buf.size(), std::max(count, JUMP_READ));
+    in.len = read_file_at(in.file, offset, in.buf.data(), want, in.error);
+    in.buf_offset = offset;
+    in.pos = 0;
+    in.file_moved = true;
+    return in.error != 0 ? 0 : read_bytes(in, dst, count);
 }
 
 std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count)

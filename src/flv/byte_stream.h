@@ -17,6 +17,7 @@ struct in_stream {
     std::size_t pos = 0;          // next unread byte in buf
     std::size_t len = 0;          // bytes held in buf
     std::uint64_t buf_offset = 0; // file offset of buf[0]
+    bool file_moved = false;      // the file's position is not buf_offset + len
     int error = 0;                // errno of a failed read, 0 if none
 };
 
@@ -40,19 +41,39 @@ bool seek_in(in_stream& in, std::uint64_t offset);
 bool in_file_size(in_stream& in, std::uint64_t& size);
 // Moves to offset, within the buffer where it holds it.
 bool move_to(in_stream& in, std::uint64_t offset);
+std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
+// The count bytes at offset, in place, when the buffer holds them all; null
+// otherwise. The pointer lasts until the stream next reads.
+inline const std::uint8_t* view_buffered(in_stream& in, std::uint64_t offset, std::size_t count)
+{
+    if (offset < in.buf_offset || offset + count > in.buf_offset + in.len)
+        return nullptr;
+    const auto at = static_cast<std::size_t>(offset - in.buf_offset);
+    in.pos = at + count;
+    return in.buf.data() + at;
+}
+
 // Reads count bytes at offset, from the buffer where it holds them; fewer at
 // the end of the file or on an error.
-std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
 inline std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)
 {
     // A look-ahead over small tags mostly finds them in the buffer.
-    if (offset >= in.buf_offset && offset + count <= in.buf_offset + in.len) {
-        const auto at = static_cast<std::size_t>(offset - in.buf_offset);
-        std::memcpy(dst, in.buf.data() + at, count);
-        in.pos = at + count;
+    if (const std::uint8_t* bytes = view_buffered(in, offset, count)) {
+        std::memcpy(dst, bytes, count);
         return count;
     }
     return read_at_slow(in, offset, dst, count);
+}
+
+// The count bytes at the read position, consumed, when the buffer holds them
+// all; null otherwise, consuming nothing. Spares small reads a copy.
+inline const std::uint8_t* take_buffered(in_stream& in, std::size_t count)
+{
+    if (in.len - in.pos < count)
+        return nullptr;
+    const std::uint8_t* bytes = in.buf.data() + in.pos;
+    in.pos += count;
+    return bytes;
 }
 
 // Each returns the number of bytes it moved: fewer than asked at the end of
@@ -78,6 +99,14 @@ bool open_out(out_stream& out, const std::string& path);
 // Writes whole blocks only, so that every write to the file but its last
 // starts at a multiple of the block size.
 bool write_blocks(out_stream& out, const std::uint8_t* src, std::size_t count);
+// Room for count bytes at the end of the buffer, which the caller fills and
+// then counts with out.len += count; null when the block has less room left.
+inline std::uint8_t* out_room(out_stream& out, std::size_t count)
+{
+    if (count >= out.buf.size() - out.len || out.error != 0)
+        return nullptr;
+    return out.buf.data() + out.len;
+}
 inline bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
 {
     // Most writes fit the block: the splitter's hot path.

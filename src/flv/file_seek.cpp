@@ -1,10 +1,12 @@
 #include "flv/file_seek.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 
 #if !defined(_WIN32)
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 bool seek_file(std::FILE* file, std::uint64_t offset)
@@ -33,4 +35,35 @@ bool size_of_file(std::FILE* file, std::uint64_t& size)
         return false;
     size = static_cast<std::uint64_t>(end);
     return true;
+}
+
+std::size_t read_file_at(std::FILE* file, std::uint64_t offset, std::uint8_t* dst, std::size_t count, int& error)
+{
+#if defined(_WIN32)
+    if (!seek_file(file, offset)) {
+        error = errno != 0 ? errno : EINVAL;
+        return 0;
+    }
+    const std::size_t got = std::fread(dst, 1, count, file);
+    if (got < count && std::ferror(file))
+        error = errno != 0 ? errno : EIO;
+    return got;
+#else
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        error = EINVAL;
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = pread(fileno(file), dst + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            error = errno;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+#endif
 }

@@ -66,6 +66,8 @@ struct tag_header {
 
 tag_header decode_tag_header(const std::uint8_t* bytes);
 void encode_tag_header(const tag_header& tag, std::uint8_t* bytes);
+// Timestamp and TimestampExtended of an encoded header.
+void put_tag_timestamp(std::uint8_t* bytes, std::uint32_t timestamp);
 
 // DataOffset of a file header: where the tag stream begins.
 std::uint32_t data_offset_of(const std::uint8_t* file_header);

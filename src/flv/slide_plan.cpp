@@ -15,25 +15,40 @@ constexpr std::size_t CONFIG_HEAD_SIZE = 512;
 
 // A walk over the headers of a slide's range, which ends at the tag that
 // begins the next slide or the end of the recording. Each step reads the
-// tag's header and the first bytes of its data at once.
+// tag's header and the first bytes of its data at once; they last until the
+// next step.
 struct range_walk {
     std::uint64_t offset = 0;
     bool first = true;
     tag_header tag;
     std::uint8_t bytes[TAG_HEADER_SIZE + CONFIG_HEAD_SIZE] = {};
+    const std::uint8_t* header = bytes; // in the look-ahead's buffer or in bytes
     const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
     std::size_t head_size = 0;
 };
+
+// The tag's header and first data bytes: in place where the buffer holds
+// them, else read into walk.bytes.
+std::size_t read_tag_head(in_stream& look, range_walk& walk, std::size_t count)
+{
+    if (const std::uint8_t* bytes = view_buffered(look, walk.offset, count)) {
+        walk.header = bytes;
+        return count;
+    }
+    walk.header = walk.bytes;
+    return read_at(look, walk.offset, walk.bytes, count);
+}
 
 bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
 {
     if (range.file_size < TAG_HEADER_SIZE || walk.offset > range.file_size - TAG_HEADER_SIZE)
         return false;
     const std::uint64_t left = range.file_size - walk.offset;
-    const std::size_t got = read_at(look, walk.offset, walk.bytes, std::min<std::uint64_t>(left, TAG_HEADER_SIZE + HEAD_SIZE));
+    const std::size_t got = read_tag_head(look, walk, std::min<std::uint64_t>(left, TAG_HEADER_SIZE + HEAD_SIZE));
     if (got < TAG_HEADER_SIZE)
         return false;
-    walk.tag = decode_tag_header(walk.bytes);
+    walk.tag = decode_tag_header(walk.header);
+    walk.head = walk.header + TAG_HEADER_SIZE;
     walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, walk.tag.data_size);
     const bool avc_config = walk.tag.type == TAG_VIDEO && walk.head_size >= 2 &&
                             (walk.head[0] & VIDEO_EX_HEADER_BIT) == 0 && video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC &&
@@ -41,6 +56,7 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     if (avc_config) {
         const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
         walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);
+        walk.head = walk.bytes + TAG_HEADER_SIZE;
     }
     const bool in_slide = walk.first || slide_of(*range.cues, range.cur_slide, walk.tag.timestamp) == range.cur_slide;
     walk.first = false;

@@ -8,11 +8,19 @@ bool is_open(const out_stream& out)
     return out.file != nullptr;
 }
 
-static void write_tag_header(out_stream& out, const tag_header& tag)
+// The tag's header at the given timestamp. Encoded in place, since copying
+// freshly stored bytes (a header, or a tag_header) stalls the hot path.
+static void write_tag_header(out_stream& out, const tag_header& tag, std::uint32_t timestamp)
 {
     std::uint8_t bytes[TAG_HEADER_SIZE];
-    encode_tag_header(tag, bytes);
-    write_bytes(out, bytes, TAG_HEADER_SIZE);
+    std::uint8_t* room = out_room(out, TAG_HEADER_SIZE);
+    std::uint8_t* at = room != nullptr ? room : bytes;
+    encode_tag_header(tag, at);
+    put_tag_timestamp(at, timestamp);
+    if (room != nullptr)
+        out.len += TAG_HEADER_SIZE;
+    else
+        write_bytes(out, bytes, TAG_HEADER_SIZE);
 }
 
 // The PreviousTagSize behind a tag slidecut writes itself.
@@ -26,9 +34,8 @@ static void write_prev_tag_size(out_stream& out, std::uint32_t data_size)
 // A whole tag from memory at timestamp 0, with its PreviousTagSize.
 static void write_tag_at_zero(out_stream& out, tag_header header, const std::vector<std::uint8_t>& data)
 {
-    header.timestamp = 0;
     header.data_size = static_cast<std::uint32_t>(data.size());
-    write_tag_header(out, header);
+    write_tag_header(out, header, 0);
     write_bytes(out, data.data(), data.size());
     write_prev_tag_size(out, header.data_size);
 }
@@ -83,9 +90,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
                           carried_configs& keep)
 {
     // A timestamp below the base (one that goes backwards) wraps modulo 2^32.
-    tag_header rebased = tag;
-    rebased.timestamp = tag.timestamp - slide.base_ts;
-    write_tag_header(slide.out, rebased);
+    write_tag_header(slide.out, tag, tag.timestamp - slide.base_ts);
 
     // The PreviousTagSize behind the tag goes along; it is left unread so the
     // next tag's read finds it in front of that tag.
@@ -103,9 +108,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
 
 move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream& src)
 {
-    tag_header at_zero = tag;
-    at_zero.timestamp = 0;
-    write_tag_header(slide.out, at_zero);
+    write_tag_header(slide.out, tag, 0);
     std::uint8_t head[8];
     const std::size_t head_size = read_bytes(src, head, tag.data_size < sizeof head ? tag.data_size : sizeof head);
     const cts_field cts = composition_time_of(head, head_size);

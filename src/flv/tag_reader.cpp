@@ -29,6 +29,12 @@ walk_step next_tag(tag_reader& reader, tag_header& tag, std::uint64_t& tag_offse
 {
     if (reader.in.error != 0)
         return walk_step::read_error;
+    // Most tags: trailer and header decoded where they lie in the buffer.
+    if (const std::uint8_t* bytes = take_buffered(reader.in, PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE)) {
+        tag_offset = in_offset(reader.in) - TAG_HEADER_SIZE;
+        tag = decode_tag_header(bytes + PREV_TAG_SIZE_LEN);
+        return walk_step::tag;
+    }
     std::uint8_t prev_tag_size[PREV_TAG_SIZE_LEN];
     if (read_bytes(reader.in, prev_tag_size, PREV_TAG_SIZE_LEN) < PREV_TAG_SIZE_LEN)
         return reader.in.error != 0 ? walk_step::read_error : walk_step::end;
