@@ -204,6 +204,39 @@ TEST_F(Splitter, SlideFilesLandBesideTheRecording)
     }
 }
 
+// Slides of an earlier run are rewritten in place: what a second run leaves
+// must be exactly its own slides, whether they are longer or shorter.
+TEST_F(Splitter, RewritesTheSlidesOfAnEarlierRun)
+{
+    const auto audio_video = [](std::uint32_t until, std::uint32_t seed) {
+        std::vector<test_tag> tags;
+        for (std::uint32_t ts = 0; ts <= until; ts += 20)
+            tags.push_back({ts % 40 == 0 ? VIDEO : AUDIO, ts, 0, tag_data(30 + ts % 53, ts + seed)});
+        return make_recording(tags);
+    };
+    const bytes longer = audio_video(8000, 0), shorter = audio_video(3000, 7);
+    for (const bool separate : {false, true}) {
+        for (const bytes* first : {&longer, &shorter}) {
+            const bytes* second = first == &longer ? &shorter : &longer;
+            cut(*second, "2\n", separate);
+            std::vector<bytes> fresh;
+            for (const char* ext : {"flv", "mp3"})
+                for (int n = 0; n < 2; ++n)
+                    fresh.push_back(fs::exists(slide_path(n, ext)) ? read_file(slide_path(n, ext)) : bytes{});
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+            cut(*first, "2\n", separate);
+            EXPECT_EQ(cut(*second, "2\n", separate).result.failure, split_failure::none);
+            std::size_t i = 0;
+            for (const char* ext : {"flv", "mp3"})
+                for (int n = 0; n < 2; ++n, ++i)
+                    EXPECT_EQ(fs::exists(slide_path(n, ext)) ? read_file(slide_path(n, ext)) : bytes{}, fresh[i])
+                        << "separate " << separate << ", second run " << (second == &longer ? "longer" : "shorter")
+                        << ", slide " << n << "." << ext;
+        }
+    }
+}
+
 TEST_F(Splitter, EmptyOrMissingCueFileGivesOneSlide)
 {
     const auto tags = video_every_40ms(400);

@@ -202,7 +202,15 @@ bool open_out(out_stream& out, const std::string& path)
     out.len = 0;
     out.flushed = 0;
     out.error = 0;
-    out.file = open_unbuffered(path, "wb", out.error);
+    // A slide left by an earlier run is rewritten in place and cut to its new
+    // length on closing: freeing its blocks and allocating them again costs
+    // several times the copy.
+    out.file = open_unbuffered(path, "r+b", out.error);
+    out.in_place = out.file != nullptr;
+    if (out.file == nullptr) {
+        out.error = 0;
+        out.file = open_unbuffered(path, "wb", out.error);
+    }
     if (out.file == nullptr)
         return false;
     out.buf.resize(OUT_BUFFER_SIZE);
@@ -286,6 +294,10 @@ bool close_out(out_stream& out)
     if (out.file == nullptr)
         return true;
     bool ok = out.error == 0 && flush_out(out);
+    if (ok && out.in_place && !truncate_file(out.file, out.flushed)) {
+        out.error = errno != 0 ? errno : EIO;
+        ok = false;
+    }
     if (std::fclose(out.file) != 0 && ok) {
         out.error = errno != 0 ? errno : EIO;
         ok = false;

@@ -27,6 +27,7 @@ struct out_stream {
     std::vector<std::uint8_t> buf;
     std::size_t len = 0;
     std::uint64_t flushed = 0; // bytes already handed to the file
+    bool in_place = false;     // an existing file is being rewritten
     int error = 0;             // errno of a failed write or close, 0 if none
 };
 

@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <limits>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -65,5 +68,28 @@ std::size_t read_file_at(std::FILE* file, std::uint64_t offset, std::uint8_t* ds
         done += static_cast<std::size_t>(got);
     }
     return done;
+#endif
+}
+
+bool truncate_file(std::FILE* file, std::uint64_t size)
+{
+    if (std::fflush(file) != 0)
+        return false;
+#if defined(_WIN32)
+    if (size > static_cast<std::uint64_t>(std::numeric_limits<__int64>::max())) {
+        errno = EINVAL;
+        return false;
+    }
+    const errno_t error = _chsize_s(_fileno(file), static_cast<__int64>(size));
+    if (error != 0)
+        errno = error;
+    return error == 0;
+#else
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) <= size)
+        return true;
+    return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
 #endif
 }
