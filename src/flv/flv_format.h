@@ -64,10 +64,47 @@ struct tag_header {
     std::uint32_t stream_id = 0;     // 24 bits
 };
 
-tag_header decode_tag_header(const std::uint8_t* bytes);
-void encode_tag_header(const tag_header& tag, std::uint8_t* bytes);
+// The 24-bit fields of a tag header; inline, as every tag passes them twice.
+inline std::uint32_t get_be24(const std::uint8_t* bytes)
+{
+    return std::uint32_t{bytes[0]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[2];
+}
+inline void put_be24(std::uint8_t* bytes, std::uint32_t value)
+{
+    bytes[0] = static_cast<std::uint8_t>(value >> 16);
+    bytes[1] = static_cast<std::uint8_t>(value >> 8);
+    bytes[2] = static_cast<std::uint8_t>(value);
+}
+
+inline tag_header decode_tag_header(const std::uint8_t* bytes)
+{
+    tag_header tag;
+    tag.type = bytes[TAG_TYPE_POS];
+    tag.data_size = get_be24(bytes + TAG_DATA_SIZE_POS);
+    tag.timestamp = get_be24(bytes + TAG_TIMESTAMP_POS) | std::uint32_t{bytes[TAG_TIMESTAMP_EXT_POS]} << 24;
+    tag.stream_id = get_be24(bytes + TAG_STREAM_ID_POS);
+    return tag;
+}
+
 // Timestamp and TimestampExtended of an encoded header.
-void put_tag_timestamp(std::uint8_t* bytes, std::uint32_t timestamp);
+inline void put_tag_timestamp(std::uint8_t* bytes, std::uint32_t timestamp)
+{
+    put_be24(bytes + TAG_TIMESTAMP_POS, timestamp & 0xFFFFFF);
+    bytes[TAG_TIMESTAMP_EXT_POS] = static_cast<std::uint8_t>(timestamp >> 24);
+}
+
+// The tag's header with the given timestamp in place of its own.
+inline void encode_tag_header_at(const tag_header& tag, std::uint32_t timestamp, std::uint8_t* bytes)
+{
+    bytes[TAG_TYPE_POS] = tag.type;
+    put_be24(bytes + TAG_DATA_SIZE_POS, tag.data_size);
+    put_tag_timestamp(bytes, timestamp);
+    put_be24(bytes + TAG_STREAM_ID_POS, tag.stream_id);
+}
+inline void encode_tag_header(const tag_header& tag, std::uint8_t* bytes)
+{
+    encode_tag_header_at(tag, tag.timestamp, bytes);
+}
 
 // DataOffset of a file header: where the tag stream begins.
 std::uint32_t data_offset_of(const std::uint8_t* file_header);

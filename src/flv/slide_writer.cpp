@@ -15,8 +15,7 @@ static void write_tag_header(out_stream& out, const tag_header& tag, std::uint32
     std::uint8_t bytes[TAG_HEADER_SIZE];
     std::uint8_t* room = out_room(out, TAG_HEADER_SIZE);
     std::uint8_t* at = room != nullptr ? room : bytes;
-    encode_tag_header(tag, at);
-    put_tag_timestamp(at, timestamp);
+    encode_tag_header_at(tag, timestamp, at);
     if (room != nullptr)
         out.len += TAG_HEADER_SIZE;
     else
