@@ -1,4 +1,5 @@
-// The typed tag header against its 11 bytes, and patches to written output.
+// The typed tag header against its 11 bytes, reads at offsets, and patches
+// to written output.
 #include "flv/byte_stream.h"
 #include "flv/flv_format.h"
 #include "flv_builder.h"
@@ -62,6 +63,39 @@ TEST(OutStream, PatchesWrittenBytes)
         expected.insert(expected.end(), patch.begin(), patch.end());
         EXPECT_EQ(read_file(path), expected) << c.written << " at " << c.offset;
     }
+}
+
+// Reads at any offset return the file's bytes, whichever way the stream gets
+// there: from its buffer, reading on, or jumping ahead or back.
+TEST(InStream, ReadsAtAnyOffset)
+{
+    const auto path = make_scratch_dir("read_at") / "in.bin";
+    const bytes content = tag_data(300000, 3);
+    write_file(path, content);
+    struct read_case {
+        std::uint64_t offset;
+        std::size_t count;
+        const char* how;
+    };
+    const read_case reads[] = {
+        {0, 27, "first read"},          {100, 27, "in the buffer"},
+        {16384 + 500, 27, "read on"},   {200000, 27, "jump ahead"},
+        {200000 + 1500, 3000, "read on after a jump"},
+        {250000, 20000, "jump with more than the buffer"},
+        {5000, 27, "jump back"},        {299990, 27, "cut off by the end"},
+        {400000, 27, "past the end"},
+    };
+    in_stream in;
+    ASSERT_TRUE(open_in(in, path.string(), 16 * 1024));
+    for (const read_case& r : reads) {
+        bytes got(r.count);
+        got.resize(read_at(in, r.offset, got.data(), r.count));
+        const std::size_t from = std::min<std::size_t>(r.offset, content.size());
+        const std::size_t to = std::min<std::size_t>(r.offset + r.count, content.size());
+        EXPECT_EQ(got, bytes(content.begin() + static_cast<long>(from), content.begin() + static_cast<long>(to))) << r.how;
+    }
+    EXPECT_EQ(in.error, 0);
+    close_in(in);
 }
 
 }  // namespace
