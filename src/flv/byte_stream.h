@@ -42,6 +42,8 @@ bool seek_in(in_stream& in, std::uint64_t offset);
 bool in_file_size(in_stream& in, std::uint64_t& size);
 // Moves to offset, within the buffer where it holds it.
 bool move_to(in_stream& in, std::uint64_t offset);
+// read_at where the buffer does not hold the bytes: it reads on, or reads
+// at the offset with one positioned read.
 std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
 // The count bytes at offset, in place, when the buffer holds them all; null
 // otherwise. The pointer lasts until the stream next reads.
