@@ -37,12 +37,17 @@ rm -rf "$runs"
 "$make_recording" "$work/test.flv"
 printf '00:00:02:500\n5\n00:00:07:250\n' >"$work/test.cue"
 
-# Runs both builds on one case in folders of their own and compares.
-compare() { # NAME RECORDING CUE [SWITCH]
-  local name=$1 rec=$2 cue=$3 switch=${4:-}
+# Runs both builds on one case in folders of their own and compares; with
+# EARLIER_CUE, each first cuts there with it, leaving slides to rewrite.
+compare() { # NAME RECORDING CUE [SWITCH] [EARLIER_CUE]
+  local name=$1 rec=$2 cue=$3 switch=${4:-} earlier=${5:-}
   local lin="$runs/$name/linux/x.flv" win="$runs/$name/windows/x.flv"
   mkdir -p "$lin" "$win"
   for d in "$lin" "$win"; do cp "$rec" "$d/rec.flv"; cp "$cue" "$d/rec.cue"; done
+  if [ -n "$earlier" ]; then
+    "$slidecut" "$lin/rec.flv" "$earlier" $switch >/dev/null 2>&1 || true
+    "$wine" "$exe" "$(winpath "$win/rec.flv")" "$(winpath "$earlier")" $switch >/dev/null 2>&1 || true
+  fi
   local ls=0 ws=0
   "$slidecut" "$lin/rec.flv" "$lin/rec.cue" $switch >"$runs/$name/linux.out" 2>/dev/null || ls=$?
   "$wine" "$exe" "$(winpath "$win/rec.flv")" "$(winpath "$win/rec.cue")" $switch >"$runs/$name/windows.out" 2>/dev/null || ws=$?
@@ -65,6 +70,8 @@ compare sample_combined "$source/examples/talk.flv" "$source/examples/talk.cue"
 compare sample_separate "$source/examples/talk.flv" "$source/examples/talk.cue" -s
 compare test_combined "$work/test.flv" "$work/test.cue"
 compare test_separate "$work/test.flv" "$work/test.cue" -s
+printf '00:00:09:000\n' >"$work/longer.cue"
+compare rewritten_shorter "$work/test.flv" "$work/test.cue" "" "$work/longer.cue"
 
 # Exit statuses of failed runs.
 status_of() { local s=0; "$@" >/dev/null 2>&1 || s=$?; echo $s; }
