@@ -59,20 +59,20 @@ bool seek_in(in_stream& in, std::uint64_t offset)
 
 bool in_file_size(in_stream& in, std::uint64_t& size)
 {
-    if (!size_of_file(in.file, size) || !seek_file(in.file, in.buf_offset + in.len)) {
+    in.file_moved = true;
+    if (!size_of_file(in.file, size)) {
         in.error = errno != 0 ? errno : EIO;
         return false;
     }
     return true;
 }
 
-// Keeps the unread bytes, moves them to the front and reads up to want more
-// behind them (the buffer's room at most).
-static bool refill(in_stream& in, std::size_t want = SIZE_MAX)
+// Keeps the unread bytes, moves them to the front and reads more behind them.
+static bool refill(in_stream& in)
 {
     if (in.error != 0 || in.file == nullptr)
         return false;
-    // After a read at an offset, the file reads on from behind the buffer.
+    // After a read elsewhere, the file reads on from behind the buffer.
     if (in.file_moved) {
         if (!seek_file(in.file, in.buf_offset + in.len)) {
             in.error = errno != 0 ? errno : EINVAL;
@@ -86,7 +86,7 @@ static bool refill(in_stream& in, std::size_t want = SIZE_MAX)
     in.buf_offset += in.pos;
     in.pos = 0;
     in.len = kept;
-    const std::size_t got = std::fread(in.buf.data() + kept, 1, std::min(want, in.buf.size() - kept), in.file);
+    const std::size_t got = std::fread(in.buf.data() + kept, 1, in.buf.size() - kept, in.file);
     if (got == 0 && std::ferror(in.file))
         in.error = errno != 0 ? errno : EIO;
     in.len += got;

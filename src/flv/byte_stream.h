@@ -112,12 +112,14 @@ inline std::uint8_t* out_room(out_stream& out, std::size_t count)
 }
 inline bool write_bytes(out_stream& out, const std::uint8_t* src, std::size_t count)
 {
-    // Most writes fit the block: the splitter's hot path.
-    if (count == 0 || (count < out.buf.size() - out.len && out.error == 0)) {
-        if (count > 0)
-            std::memcpy(out.buf.data() + out.len, src, count);
-        out.len += count;
+    // A cut-off tag leaves nothing to write, and no source buffer either.
+    if (count == 0)
         return out.error == 0;
+    // Most writes fit the block: the splitter's hot path.
+    if (std::uint8_t* room = out_room(out, count)) {
+        std::memcpy(room, src, count);
+        out.len += count;
+        return true;
     }
     return write_blocks(out, src, count);
 }
