@@ -4,6 +4,13 @@
 
 #include <vector>
 
+// A legacy AVC or HEVC tag (no ExHeader) whose AVCPacketType is packet_type.
+static bool is_avc_packet(const std::uint8_t* data, std::size_t available, std::uint8_t packet_type)
+{
+    const unsigned codec = video_codec_of(data[0]);
+    return (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC) && available >= 2 && data[1] == packet_type;
+}
+
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
     if (available < 1)
@@ -11,9 +18,7 @@ config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std
     if (tag_type == TAG_VIDEO) {
         if (data[0] & VIDEO_EX_HEADER_BIT)
             return (data[0] & 0x0F) == VIDEO_EX_SEQUENCE_START ? config_kind::video : config_kind::none;
-        const unsigned codec = data[0] & 0x0F;
-        if ((codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC) && available >= 2 &&
-            data[1] == AVC_SEQUENCE_HEADER)
+        if (is_avc_packet(data, available, AVC_SEQUENCE_HEADER))
             return config_kind::video;
     } else if (tag_type == TAG_AUDIO) {
         if (sound_format_of(data[0]) == SOUND_AAC && available >= 2 && data[1] == AAC_SEQUENCE_HEADER)
@@ -252,13 +257,6 @@ void make_adts_header(const aac_config& config, std::size_t payload_size, std::u
     header[6] = 0xFC;                                                  // one raw data block
 }
 
-// A legacy AVC or HEVC tag of coded frames (NAL units).
-static bool is_avc_nalu(const std::uint8_t* data, std::size_t available)
-{
-    const unsigned codec = data[0] & 0x0F;
-    return (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC) && available >= 2 && data[1] == AVC_NALU;
-}
-
 unsigned frame_type_of(std::uint8_t video_byte)
 {
     return video_byte >> 4;
@@ -280,7 +278,7 @@ bool is_video_keyframe(const std::uint8_t* data, std::size_t available)
     }
     const unsigned codec = video_codec_of(data[0]);
     if (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC)
-        return frame_type_of(data[0]) == FRAME_KEYFRAME && is_avc_nalu(data, available);
+        return frame_type_of(data[0]) == FRAME_KEYFRAME && is_avc_packet(data, available, AVC_NALU);
     return frame_type_of(data[0]) == FRAME_KEYFRAME;
 }
 
@@ -290,7 +288,7 @@ cts_field composition_time_of(const std::uint8_t* data, std::size_t available)
         return {};
     if (data[0] & VIDEO_EX_HEADER_BIT) // FourCC, then the offset of coded frames
         return (data[0] & 0x0F) == VIDEO_EX_CODED_FRAMES ? cts_field{5, 3} : cts_field{};
-    return is_avc_nalu(data, available) ? cts_field{2, 3} : cts_field{};
+    return is_avc_packet(data, available, AVC_NALU) ? cts_field{2, 3} : cts_field{};
 }
 
 bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& picture)
