@@ -8,9 +8,7 @@
 
 namespace {
 
-// Enough of a tag's data for its kind, keyframe flag and an onMetaData
-// name; an AVC sequence header is read further, for the picture size.
-constexpr std::size_t HEAD_SIZE = 16;
+// An AVC sequence header is read further, for the picture size.
 constexpr std::size_t CONFIG_HEAD_SIZE = 512;
 
 // A walk over the headers of a slide's range, which ends at the tag that
@@ -44,15 +42,15 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     if (range.file_size < TAG_HEADER_SIZE || walk.offset > range.file_size - TAG_HEADER_SIZE)
         return false;
     const std::uint64_t left = range.file_size - walk.offset;
-    const std::size_t got = read_tag_head(look, walk, std::min<std::uint64_t>(left, TAG_HEADER_SIZE + HEAD_SIZE));
+    const std::size_t got = read_tag_head(look, walk, std::min<std::uint64_t>(left, TAG_HEADER_SIZE + TAG_HEAD_SIZE));
     if (got < TAG_HEADER_SIZE)
         return false;
     walk.tag = decode_tag_header(walk.header);
     walk.head = walk.header + TAG_HEADER_SIZE;
     walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, walk.tag.data_size);
-    const bool avc_config = walk.tag.type == TAG_VIDEO && walk.head_size >= 2 &&
-                            (walk.head[0] & VIDEO_EX_HEADER_BIT) == 0 && video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC &&
-                            walk.head[1] == AVC_SEQUENCE_HEADER;
+    const bool avc_config = walk.tag.type == TAG_VIDEO &&
+                            classify_config(TAG_VIDEO, walk.head, walk.head_size) == config_kind::video &&
+                            video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC;
     if (avc_config) {
         const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
         walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);
@@ -81,14 +79,16 @@ bool needs_preroll(in_stream& look, const slide_range& range)
 bool next_preroll_tag(in_stream& look, preroll_walk& walk, tag_header& tag, std::uint64_t& data_offset)
 {
     while (walk.offset < walk.to) {
-        std::uint8_t header[TAG_HEADER_SIZE], head[2];
-        if (read_at(look, walk.offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
+        const std::size_t got = read_at(look, walk.offset, walk.bytes, sizeof walk.bytes);
+        if (got < TAG_HEADER_SIZE)
             return false;
-        tag = decode_tag_header(header);
+        tag = decode_tag_header(walk.bytes);
+        walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, tag.data_size);
         data_offset = walk.offset + TAG_HEADER_SIZE;
         walk.offset = data_offset + tag.data_size + PREV_TAG_SIZE_LEN;
-        const std::size_t got = read_at(look, data_offset, head, std::min<std::uint64_t>(tag.data_size, 2));
-        if (tag.type == TAG_VIDEO && got > 0 && classify_config(tag.type, head, got) == config_kind::none)
+        const std::uint8_t* head = walk.bytes + TAG_HEADER_SIZE;
+        if (tag.type == TAG_VIDEO && walk.head_size > 0 &&
+            classify_config(tag.type, head, walk.head_size) == config_kind::none)
             return true;
     }
     return false;
@@ -102,11 +102,9 @@ std::uint64_t plan_preroll(in_stream& look, std::uint64_t from, std::uint64_t to
     std::uint64_t data_offset = 0, bytes = 0;
     while (bytes <= limit && next_preroll_tag(look, walk, tag, data_offset)) {
         bytes += tag.data_size;
-        if (stats == nullptr)
-            continue;
-        std::uint8_t head[HEAD_SIZE];
-        const std::size_t got = read_at(look, data_offset, head, std::min<std::uint64_t>(tag.data_size, HEAD_SIZE));
-        count_tag(*stats, {tag.type, 0, tag.data_size, TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN, head, got});
+        if (stats != nullptr)
+            count_tag(*stats, {tag.type, 0, tag.data_size, TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN,
+                               walk.bytes + TAG_HEADER_SIZE, walk.head_size});
     }
     return bytes;
 }

@@ -14,6 +14,9 @@
 // header.
 constexpr std::size_t LOOK_AHEAD_BUFFER_SIZE = 16 * 1024;
 
+// Enough of a tag's data for its kind, keyframe flag and an onMetaData name.
+constexpr std::size_t TAG_HEAD_SIZE = 16;
+
 struct slide_range {
     std::uint64_t first_tag; // offset of the header of the slide's first .flv tag
     std::uint64_t file_size;
@@ -37,9 +40,11 @@ bool needs_preroll(in_stream& look, const slide_range& range);
 struct preroll_walk {
     std::uint64_t offset; // header of the next tag to look at
     std::uint64_t to;
+    std::uint8_t bytes[TAG_HEADER_SIZE + TAG_HEAD_SIZE] = {}; // the last tag found: header, first data bytes
+    std::size_t head_size = 0;                                // its data bytes held in bytes
 };
 // The next coded video frame of the pre-roll: its header and the offset of
-// its data; false at the end.
+// its data, its first data bytes in walk; false at the end.
 bool next_preroll_tag(in_stream& look, preroll_walk& walk, tag_header& tag, std::uint64_t& data_offset);
 
 // Counts the pre-roll into stats (unless null), every tag at timestamp 0,
