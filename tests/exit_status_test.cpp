@@ -8,29 +8,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Slide 0 about 1.4 KiB, slide 1 about 5.8 KiB (cue point 1 s).
 std::vector<test_tag> two_slides()
 {
     std::vector<test_tag> tags;
     for (std::uint32_t ts = 0; ts <= 2000; ts += 100)
-        tags.push_back({9, ts, 0, tag_data(50, ts)});
+        tags.push_back({9, ts, 0, tag_data(ts <= 1000 ? 50 : 500, ts)});
     return tags;
 }
 
 struct failure_case {
     const char* name;
-    int failing_slide;       // slide whose .flv path is spoiled
+    int failing_slide;       // slide whose .flv path is spoiled, or that outgrows the limit
     void (*spoil)(const fs::path& slide_path);
+    const char* limit;       // shell commands run before slidecut
     const char* reason;
 };
 
 void make_folder(const fs::path& p) { fs::create_directory(p); }
-void link_to_full_disk(const fs::path& p) { fs::create_symlink("/dev/full", p); }
+void leave_alone(const fs::path&) {}
 
+// A file size limit stands in for a full disk: writes past it fail with EFBIG.
 const failure_case failure_cases[] = {
-    {"first slide cannot be created", 0, make_folder, "Is a directory"},
-    {"second slide cannot be created", 1, make_folder, "Is a directory"},
-    {"first slide hits a full disk", 0, link_to_full_disk, "No space left on device"},
-    {"second slide hits a full disk", 1, link_to_full_disk, "No space left on device"},
+    {"first slide cannot be created", 0, make_folder, "", "Is a directory"},
+    {"second slide cannot be created", 1, make_folder, "", "Is a directory"},
+    {"first slide cannot be written whole", 0, leave_alone, "trap '' XFSZ; ulimit -f 1; ", "File too large"},
+    {"second slide cannot be written whole", 1, leave_alone, "trap '' XFSZ; ulimit -f 4; ", "File too large"},
 };
 
 TEST(ExitStatus, FailedRunKeepsOnlyFinishedSlides)
@@ -43,16 +46,17 @@ TEST(ExitStatus, FailedRunKeepsOnlyFinishedSlides)
         write_text(cue, "1\n");
         c.spoil(failing);
 
-        const run_result r = run_slidecut({rec.string(), cue.string()});
+        const run_result r = run_slidecut({rec.string(), cue.string()}, c.limit);
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_EQ(r.out.find("Program complete."), std::string::npos) << c.name;
         EXPECT_NE(r.err.find(failing.string() + ": " + c.reason), std::string::npos) << c.name << ": " << r.err;
         if (c.failing_slide == 1) {
             EXPECT_EQ(parse_flv(read_file(dir / "talk_0.flv")).tags.size(), 11u) << c.name << ": finished slide kept";
         }
-        if (c.spoil == link_to_full_disk) {
-            EXPECT_FALSE(fs::exists(fs::symlink_status(failing))) << c.name << ": partial slide removed";
+        if (c.spoil == leave_alone) {
+            EXPECT_FALSE(fs::exists(failing)) << c.name << ": partial slide removed";
         }
+        EXPECT_FALSE(fs::exists(fs::path(failing) += ".part")) << c.name << ": temporary file removed";
         EXPECT_FALSE(fs::exists(dir / "talk_2.flv")) << c.name << ": the run stops at once";
         fs::remove_all(dir);
     }
@@ -99,6 +103,43 @@ TEST(ExitStatus, CommandLineAndRecording)
     }
     EXPECT_FALSE(fs::exists(dir / "missing_0.flv"));
     fs::remove_all(dir);
+}
+
+// A slide's name that names one of the run's inputs stops the run before a
+// byte is written over it.
+TEST(ExitStatus, NeverWritesOverItsInputs)
+{
+    struct same_file_case {
+        const char* name;
+        const char* recording; // as given, in the scratch folder
+        const char* cue;
+        void (*link)(const fs::path& dir);
+        const char* slide;     // the slide's name as slidecut spells it
+        const char* input;     // the input it names
+    };
+    const same_file_case cases[] = {
+        {"hard link to the recording", "talk.flv", "talk.cue",
+         [](const fs::path& d) { fs::create_hard_link(d / "talk.flv", d / "talk_0.flv"); }, "talk_0.flv", "talk.flv"},
+        {"symbolic link to the recording", "talk.flv", "talk.cue",
+         [](const fs::path& d) { fs::create_symlink(d / "talk.flv", d / "talk_1.flv"); }, "talk_1.flv", "talk.flv"},
+        {"cue file spelled through ./", "./talk.flv", "talk_0.flv",
+         [](const fs::path& d) { fs::copy_file(d / "talk.cue", d / "talk_0.flv"); }, "./talk_0.flv", "talk_0.flv"},
+    };
+    for (const same_file_case& c : cases) {
+        const fs::path dir = make_scratch_dir("same_file");
+        const bytes recording = make_recording(two_slides());
+        write_file(dir / "talk.flv", recording);
+        write_text(dir / "talk.cue", "1\n");
+        c.link(dir);
+        const run_result r = run_slidecut({(dir / c.recording).string(), (dir / c.cue).string()});
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_NE(r.err.find((dir / c.slide).string() + " names the same file as " + (dir / c.input).string()),
+                  std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(read_file(dir / "talk.flv"), recording) << c.name;
+        EXPECT_EQ(read_file(dir / "talk.cue"), (bytes{'1', '\n'})) << c.name;
+        EXPECT_FALSE(fs::exists(dir / "talk_2.flv")) << c.name << ": the run stops at once";
+        fs::remove_all(dir);
+    }
 }
 
 }  // namespace

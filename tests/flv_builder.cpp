@@ -148,11 +148,11 @@ static std::string slurp(const fs::path& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-run_result run_slidecut(const std::vector<std::string>& args)
+run_result run_slidecut(const std::vector<std::string>& args, const std::string& prefix)
 {
     const fs::path out = fs::temp_directory_path() / ("slidecut_out_" + std::to_string(::getpid()));
     const fs::path err = fs::temp_directory_path() / ("slidecut_err_" + std::to_string(::getpid()));
-    std::string command = quoted(SLIDECUT_BINARY);
+    std::string command = prefix + quoted(SLIDECUT_BINARY);
     for (const std::string& a : args)
         command += " " + quoted(a);
     command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());

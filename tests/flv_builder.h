@@ -52,8 +52,9 @@ struct run_result {
     std::string out;
     std::string err;
 };
-// Runs the slidecut binary with the given arguments, each quoted.
-run_result run_slidecut(const std::vector<std::string>& args);
+// Runs the slidecut binary with the given arguments, each quoted, behind the
+// shell commands in prefix (a limit, say).
+run_result run_slidecut(const std::vector<std::string>& args, const std::string& prefix = "");
 
 // A run of the splitter in this process.
 struct split_outcome {

@@ -1,6 +1,8 @@
 // The command line: arguments, every text the tool prints and its exit status.
+#include "cli/interrupt.h"
 #include "flv/splitter.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +36,18 @@ void report_failure(const split_result& result)
     case split_failure::open_recording: what = "cannot open"; break;
     case split_failure::create_slide: what = "cannot create slide file"; break;
     case split_failure::write_slide: what = "cannot write slide file"; break;
+    case split_failure::slide_is_input:
+        diagnose((result.path + " names the same file as " + result.input_path + "; no slide is written over it")
+                     .c_str());
+        return;
+    case split_failure::interrupted: {
+        const char* name = split_stop_signal == SIGINT ? "SIGINT" : split_stop_signal == SIGTERM ? "SIGTERM" : "a signal";
+        const std::string text = std::string("stopped by ") + name + " at slide " + std::to_string(result.slide) +
+                                 ", byte offset " + std::to_string(result.offset) +
+                                 "; the finished slides are kept, the unfinished slide files removed";
+        diagnose(text.c_str());
+        return;
+    }
     case split_failure::read_recording:
     case split_failure::none: break;
     }
@@ -57,12 +71,15 @@ int main(int argc, char** argv)
         separate_audio |= 1;
 
     std::printf("Processing [%s] with cue file [%s]\n", argv[1], argv[2]);
+    catch_stop_signals();
     const split_result result = split_flv(argv[1], argv[2], separate_audio != 0, print_event, nullptr);
+    stop_signals_done();
     if (result.failure == split_failure::open_recording)
         std::printf("Failed to open %s", argv[1]);
     if (result.failure != split_failure::none) {
         report_failure(result);
-        return EXIT_RUN_FAILED;
+        // A shell's status for a process a signal ended: 130 for SIGINT, 143 for SIGTERM.
+        return result.failure == split_failure::interrupted ? 128 + split_stop_signal : EXIT_RUN_FAILED;
     }
     std::printf("Program complete.");
     std::fflush(stdout);

@@ -1,6 +1,6 @@
 #include "flv/byte_stream.h"
 
-#include "flv/file_seek.h"
+#include "flv/platform.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -199,17 +199,28 @@ std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t co
 bool open_out(out_stream& out, const std::string& path)
 {
     out.path = path;
+    out.part_path = path + PART_SUFFIX;
     out.len = 0;
     out.flushed = 0;
     out.error = 0;
-    // A slide left by an earlier run is rewritten in place and cut to its new
-    // length on closing: freeing its blocks and allocating them again costs
-    // several times the copy.
-    out.file = open_unbuffered(path, "r+b", out.error);
-    out.in_place = out.file != nullptr;
+    if (kind_of_file(path) == file_kind::directory) {
+        out.error = EISDIR;
+        return false;
+    }
+    // A slide left by an earlier run is moved to the temporary name and
+    // rewritten in place, cut to its new length on closing: freeing its
+    // blocks and allocating them again costs several times the copy. A
+    // name shared with another file is never written through.
+    if (kind_of_file(path) == file_kind::lone_regular)
+        replace_file(path, out.part_path);
+    out.in_place = kind_of_file(out.part_path) == file_kind::lone_regular;
+    if (out.in_place)
+        out.file = open_unbuffered(out.part_path, "r+b", out.error);
     if (out.file == nullptr) {
+        out.in_place = false;
         out.error = 0;
-        out.file = open_unbuffered(path, "wb", out.error);
+        std::remove(out.part_path.c_str());
+        out.file = open_unbuffered(out.part_path, "wb", out.error);
     }
     if (out.file == nullptr)
         return false;
@@ -303,6 +314,12 @@ bool close_out(out_stream& out)
         ok = false;
     }
     out.file = nullptr;
+    if (ok && !replace_file(out.part_path, out.path)) {
+        out.error = errno != 0 ? errno : EIO;
+        ok = false;
+    }
+    if (!ok)
+        std::remove(out.part_path.c_str());
     return ok;
 }
 
@@ -313,5 +330,5 @@ void discard_out(out_stream& out)
     std::fclose(out.file);
     out.file = nullptr;
     out.len = 0;
-    std::remove(out.path.c_str());
+    std::remove(out.part_path.c_str());
 }

@@ -21,9 +21,12 @@ struct in_stream {
     int error = 0;                // errno of a failed read, 0 if none
 };
 
+// A slide file is written under a temporary name beside its own, part_path,
+// and takes its own name only once it is whole.
 struct out_stream {
     std::FILE* file = nullptr;
-    std::string path;
+    std::string path;      // the name it gets when whole
+    std::string part_path; // the name it is written under
     std::vector<std::uint8_t> buf;
     std::size_t len = 0;
     std::uint64_t flushed = 0; // bytes already handed to the file
@@ -98,6 +101,8 @@ move_result result_of(const in_stream& in, const out_stream* out, std::uint64_t 
 // Makes up to count (at most a few bytes) readable without consuming them.
 std::size_t peek_bytes(in_stream& in, const std::uint8_t** bytes, std::size_t count);
 
+// The temporary name of a file being written.
+constexpr const char* PART_SUFFIX = ".part";
 bool open_out(out_stream& out, const std::string& path);
 // Writes whole blocks only, so that every write to the file but its last
 // starts at a multiple of the block size.
@@ -128,7 +133,9 @@ std::uint64_t out_offset(const out_stream& out);
 // Overwrites count bytes already written at offset; the next write still
 // lands at the end.
 bool patch_out(out_stream& out, std::uint64_t offset, const std::uint8_t* src, std::size_t count);
-// Flushes and closes; false (with out.error) if anything was lost.
+// Flushes, closes and moves the file to its own name; false (with out.error)
+// if anything was lost, and then the temporary file is removed.
 bool close_out(out_stream& out);
-// Closes without flushing and deletes the file: for a slide left unfinished.
+// Closes without flushing and deletes the temporary file: for a slide left
+// unfinished.
 void discard_out(out_stream& out);

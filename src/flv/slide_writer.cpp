@@ -142,10 +142,3 @@ move_result write_adts_frame(out_stream& out, const aac_config& config, std::uin
     return result_of(src, &out, copied, payload);
 }
 
-bool close_slide_file(out_stream& out)
-{
-    if (close_out(out))
-        return true;
-    std::remove(out.path.c_str());
-    return false;
-}

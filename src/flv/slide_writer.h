@@ -66,5 +66,3 @@ move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream
 // header; its payload must fit a frame (adts_frame_fits).
 move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size, in_stream& src);
 
-// Flushes and closes; a file that could not be written whole is removed.
-bool close_slide_file(out_stream& out);

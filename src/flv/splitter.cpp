@@ -3,6 +3,7 @@
 #include "cue/cue_list.h"
 #include "flv/cut_rule.h"
 #include "flv/amf.h"
+#include "flv/platform.h"
 #include "flv/slide_name.h"
 #include "flv/slide_plan.h"
 #include "flv/slide_writer.h"
@@ -11,13 +12,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <climits>
 #include <cstdio>
 #include <vector>
+
+volatile std::sig_atomic_t split_stop_signal = 0;
 
 namespace {
 
 struct split_run {
     tag_reader reader;
+    file_id recording_id, cue_id; // no slide may overwrite its inputs
+    std::string cue_path;
     in_stream look;                   // the same recording, for looking ahead
     std::uint64_t file_size = 0;
     std::vector<amf_entry> recording_meta; // the most recent onMetaData's fields
@@ -58,14 +64,18 @@ void warn(const split_run& run, const char* format, ...)
 
 split_result failed(split_failure failure, const std::string& path, int error)
 {
-    return split_result{failure, path, error};
+    split_result result;
+    result.failure = failure;
+    result.path = path;
+    result.error = error;
+    return result;
 }
 
 // The audio file closes before the .flv file; both must land whole.
 bool close_slide_files(split_run& run, split_result& result)
 {
     for (out_stream* out : {&run.audio.out, &run.flv.out}) {
-        if (!close_slide_file(*out)) {
+        if (!close_out(*out)) {
             result = failed(split_failure::write_slide, out->path, out->error);
             discard_out(run.flv.out);
             return false;
@@ -96,6 +106,25 @@ move_result cannot_create(const out_stream& out, split_result& result)
 {
     result = failed(split_failure::create_slide, out.path, out.error);
     return move_result::failed;
+}
+
+// A slide's name, or its temporary one, that names the recording or the cue
+// file (through a link, or spelled another way) would destroy it: the run
+// stops before writing.
+bool names_an_input(const split_run& run, const std::string& path, split_result& result)
+{
+    for (const std::string& name : {path, path + PART_SUFFIX}) {
+        const file_id id = id_of_path(name);
+        const std::string* input = same_file(id, run.recording_id) ? &run.reader.in.path
+                                   : same_file(id, run.cue_id)     ? &run.cue_path
+                                                                   : nullptr;
+        if (input != nullptr) {
+            result = failed(split_failure::slide_is_input, path, 0);
+            result.input_path = *input;
+            return true;
+        }
+    }
+    return false;
 }
 
 // A slide whose first frame a decoder cannot start from gets the frames since
@@ -162,6 +191,8 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
         return move_result::failed;
     }
     const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
+    if (names_an_input(run, path, result))
+        return move_result::failed;
     if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp, metadata))
         return cannot_create(run.flv.out, result);
     write_carried_configs(run.flv, carried);
@@ -232,6 +263,8 @@ bool open_audio_slide(split_run& run, bool aac, split_result& result)
 {
     run.audio.adts = aac && run.aac.unsupported == nullptr;
     const std::string path = slide_file_name(run.base_name, run.cur_slide, run.audio.adts ? "aac" : "mp3");
+    if (names_an_input(run, path, result))
+        return false;
     if (!open_out(run.audio.out, path)) {
         cannot_create(run.audio.out, result);
         return false;
@@ -325,6 +358,12 @@ bool walk_tags(split_run& run, split_result& result)
     tag_header tag;
     std::uint64_t tag_offset = 0;
     for (;;) {
+        if (split_stop_signal != 0) {
+            result = failed(split_failure::interrupted, path, 0);
+            result.slide = run.cur_slide;
+            result.offset = in_offset(run.reader.in) + PREV_TAG_SIZE_LEN;
+            return false;
+        }
         const walk_step step = next_tag(run.reader, tag, tag_offset);
         if (step == walk_step::cut_off_header)
             warn(run, "%s: the recording ends inside the tag header at byte offset %llu; the partial header is ignored",
@@ -349,6 +388,32 @@ bool walk_tags(split_run& run, split_result& result)
     }
 }
 
+// Files under the names of slides after the last one this run made are an
+// earlier run's: they stay, but the folder must not look like one run.
+void warn_earlier_slides(const split_run& run)
+{
+    std::string first, last;
+    for (std::int32_t n = run.cur_slide + 1; n < INT32_MAX; ++n) {
+        bool found = false;
+        for (const char* ext : {"flv", "mp3", "aac"}) {
+            const std::string path = slide_file_name(run.base_name, n, ext);
+            if (kind_of_file(path) == file_kind::none)
+                continue;
+            found = true;
+            if (first.empty())
+                first = path;
+            else
+                last = path;
+        }
+        if (!found)
+            break;
+    }
+    if (last.empty() && !first.empty())
+        warn(run, "%s is from an earlier run; it is left as it was", first.c_str());
+    else if (!last.empty())
+        warn(run, "%s to %s are from an earlier run; they are left as they were", first.c_str(), last.c_str());
+}
+
 }  // namespace
 
 split_result split_flv(const char* flv_path, const char* cue_path, bool separate_audio, split_listener listener,
@@ -367,6 +432,9 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         return failed(split_failure::open_recording, flv_path, error);
     }
     run.base_name = slide_base_name(run.reader.in.path);
+    run.recording_id = id_of_file(run.reader.in.file);
+    run.cue_path = cue_path;
+    run.cue_id = id_of_path(cue_path);
     std::string cue_warning;
     run.cues = read_cues(cue_path, cue_warning);
     if (!cue_warning.empty())
@@ -377,7 +445,8 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         return fail_run(run, result);
     if (run.reader.in.error != 0)
         return fail_run(run, result);
-    close_slide_files(run, result);
+    if (close_slide_files(run, result))
+        warn_earlier_slides(run);
     close_recording(run.reader);
     close_in(run.look);
     return result;

@@ -1,10 +1,13 @@
 // The run: cut an FLV recording into slide files at the cue file's times.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
-enum class split_failure { none, open_recording, read_recording, create_slide, write_slide };
+enum class split_failure {
+    none, open_recording, read_recording, create_slide, write_slide, slide_is_input, interrupted
+};
 
 // How a run ended: completed (failure none), or failed on the file at path
 // with the errno in error. A failed run keeps only the slides it finished.
@@ -12,7 +15,14 @@ struct split_result {
     split_failure failure = split_failure::none;
     std::string path;
     int error = 0;
+    std::string input_path; // slide_is_input: the input that path names too
+    std::int32_t slide = 0; // interrupted: the slide being written, and the
+    std::uint64_t offset = 0; // byte offset of the tag the run stopped before
 };
+
+// Set, to the signal's number, by a handler of a signal that asks the run to
+// stop: it stops before its next tag, keeping the slides it finished.
+extern volatile std::sig_atomic_t split_stop_signal;
 
 // What a run tells its caller while it goes: the start of each slide after
 // the first, and warnings about the input, which never stop the run.
