@@ -237,6 +237,35 @@ TEST_F(Splitter, RewritesTheSlidesOfAnEarlierRun)
     }
 }
 
+// Slides of an earlier run beyond this run's last stay, and the last warning
+// names them.
+TEST_F(Splitter, NamesTheSlidesLeftFromAnEarlierRun)
+{
+    struct earlier_case {
+        const char* earlier_cues;
+        const char* cues;
+        std::string warning;
+    };
+    const earlier_case cases[] = {
+        {"1 2 3", "2", "warning: " + slide_path(2).string() + " to " + slide_path(3).string() +
+                           " are from an earlier run; they are left as they were\n"},
+        {"1 2", "2", "warning: " + slide_path(2).string() + " is from an earlier run; it is left as it was\n"},
+        {"2", "1 2", ""},
+    };
+    const auto tags = video_every_40ms(4000);
+    for (const earlier_case& c : cases) {
+        ASSERT_EQ(split(tags, c.earlier_cues).warnings, "");
+        const bytes last_earlier = read_file(slide_path(slide_count() - 1));
+        const split_outcome r = split(tags, c.cues);
+        EXPECT_EQ(r.warnings, c.warning) << c.cues;
+        if (!c.warning.empty()) {
+            EXPECT_EQ(read_file(slide_path(slide_count() - 1)), last_earlier) << c.cues;
+        }
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+}
+
 TEST_F(Splitter, EmptyOrMissingCueFileGivesOneSlide)
 {
     const auto tags = video_every_40ms(400);
