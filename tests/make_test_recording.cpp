@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     };
     for (std::uint32_t t = 0; t < until; t += 20) {
         if (t % 40 == 0)
-            tags.push_back({9, t, static_cast<std::uint8_t>(t >= 9000 && !minute ? 1 : 0), tag_data(frame_size + t % 97, t, t % 2000 == 0 ? 0x17 : 0x27)});
+            tags.push_back({9, t, static_cast<std::uint8_t>(t >= 9000 && !minute ? 1 : 0), tag_data(frame_size + t % 97, t, minute && t % 2000 == 0 ? 0x17 : 0x27)});
         tags.push_back({8, t + 3, 0, tag_data(40 + t % 13, t + 1, 0xAF)});
     }
     bytes recording = make_recording(tags);

@@ -155,13 +155,13 @@ TEST_F(SlideMetadata, ComputedFromTheSlidesOwnTags)
 {
     const auto tags = talk(recording_meta(), 4000);
     for (const bool separate : {false, true}) {
-        ASSERT_EQ(cut(make_recording(tags), "2", separate).warnings, "");
+        ASSERT_EQ(cut(make_recording(tags), "00:00:01:999", separate).warnings, "");
         const bytes file = read_file(slide_path(1));
         const parsed_flv slide = parse_flv(file);
         ASSERT_FALSE(slide.metadata.empty()) << separate;
         const bytes& m = slide.metadata;
-        // Slide 1 runs from the video tag at 2040 (audio 2002 in combined mode).
-        const std::uint32_t base = separate ? 2040 : 2002;
+        // Slide 1 runs from the keyframe at 2000.
+        const std::uint32_t base = 2000;
         EXPECT_EQ(meta_number(m, "filesize"), static_cast<double>(file.size())) << separate;
         EXPECT_EQ(meta_number(m, "width"), 640) << "the recording's own word";
         EXPECT_EQ(meta_number(m, "lasttimestamp"), (full_ts(tags.back()) - base) / 1000.0) << separate;
@@ -180,7 +180,7 @@ TEST_F(SlideMetadata, ComputedFromTheSlidesOwnTags)
             EXPECT_EQ(meta_number(m, "audiosize"), static_cast<double>(audio));
             EXPECT_EQ(meta_number(m, "duration"), (full_ts(tags.back()) - base + 26) / 1000.0) << "plus an audio frame";
         }
-        ASSERT_EQ(positions.size(), 3u) << "the pre-roll's keyframe from 2000, and those at 3000 and 4000";
+        ASSERT_EQ(positions.size(), 3u) << "the keyframes at 2000, 3000 and 4000";
         amf_buffer index;
         amf_key(index, "filepositions"), amf_strict_array_start(index, 3);
         for (double p : positions)

@@ -1,5 +1,6 @@
 #include "flv/codec.h"
 
+#include "flv/bit_reader.h"
 #include "flv/flv_format.h"
 
 #include <vector>
@@ -29,28 +30,6 @@ config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std
 
 namespace {
 
-// Reads an AudioSpecificConfig most significant bit first; reading past its
-// end sets short_read.
-struct bit_reader {
-    const std::uint8_t* bytes;
-    std::size_t size;
-    std::size_t pos = 0;
-    bool short_read = false;
-};
-
-unsigned read_bits(bit_reader& in, unsigned count)
-{
-    unsigned value = 0;
-    for (unsigned i = 0; i < count; ++i, ++in.pos) {
-        if (in.pos >= in.size * 8) {
-            in.short_read = true;
-            return 0;
-        }
-        value = (value << 1) | ((in.bytes[in.pos / 8] >> (7 - in.pos % 8)) & 1u);
-    }
-    return value;
-}
-
 // 5 bits; 31 escapes to 32 plus 6 more bits.
 unsigned read_object_type(bit_reader& in)
 {
@@ -59,23 +38,6 @@ unsigned read_object_type(bit_reader& in)
 }
 
 constexpr unsigned AAC_SBR = 5, AAC_PS = 29, EXPLICIT_FREQUENCY = 15;
-
-// Exp-Golomb codes of H.264 parameter sets.
-unsigned read_ue(bit_reader& in)
-{
-    unsigned zeros = 0;
-    while (read_bits(in, 1) == 0 && !in.short_read && zeros < 32)
-        ++zeros;
-    if (zeros >= 32)
-        in.short_read = true;
-    return zeros == 0 || in.short_read ? 0 : (1u << zeros) - 1 + read_bits(in, zeros);
-}
-
-int read_se(bit_reader& in)
-{
-    const unsigned code = read_ue(in);
-    return code % 2 == 1 ? static_cast<int>((code + 1) / 2) : -static_cast<int>(code / 2);
-}
 
 void skip_scaling_list(bit_reader& in, int size)
 {
@@ -95,26 +57,9 @@ bool has_chroma_format(unsigned profile)
     return false;
 }
 
-// The RBSP of an SPS NAL unit (header byte left out), without its emulation
-// prevention bytes.
-std::vector<std::uint8_t> sps_payload(const std::uint8_t* nal, std::size_t size)
-{
-    std::vector<std::uint8_t> rbsp;
-    int zeros = 0;
-    for (std::size_t i = 1; i < size; ++i) {
-        if (zeros >= 2 && nal[i] == 3) {
-            zeros = 0;
-            continue;
-        }
-        zeros = nal[i] == 0 ? zeros + 1 : 0;
-        rbsp.push_back(nal[i]);
-    }
-    return rbsp;
-}
-
 bool sps_picture_size(const std::uint8_t* nal, std::size_t size, picture_size& picture)
 {
-    const std::vector<std::uint8_t> rbsp = sps_payload(nal, size);
+    const std::vector<std::uint8_t> rbsp = nal_payload(nal, size, 1);
     bit_reader in{rbsp.data(), rbsp.size()};
     const unsigned profile = read_bits(in, 8);
     read_bits(in, 16); // constraint flags, level
@@ -282,13 +227,29 @@ bool is_video_keyframe(const std::uint8_t* data, std::size_t available)
     return frame_type_of(data[0]) == FRAME_KEYFRAME;
 }
 
-cts_field composition_time_of(const std::uint8_t* data, std::size_t available)
+bool is_coded_video_frame(const std::uint8_t* data, std::size_t available)
 {
+    constexpr unsigned FRAME_COMMAND = 5;
     if (available < 1)
-        return {};
-    if (data[0] & VIDEO_EX_HEADER_BIT) // FourCC, then the offset of coded frames
-        return (data[0] & 0x0F) == VIDEO_EX_CODED_FRAMES ? cts_field{5, 3} : cts_field{};
-    return is_avc_packet(data, available, AVC_NALU) ? cts_field{2, 3} : cts_field{};
+        return false;
+    if (data[0] & VIDEO_EX_HEADER_BIT) {
+        const unsigned packet = data[0] & 0x0F;
+        return ((data[0] >> 4) & 7) != FRAME_COMMAND &&
+               (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
+    }
+    const unsigned frame_type = frame_type_of(data[0]);
+    if (frame_type == 0 || frame_type >= FRAME_COMMAND)
+        return false;
+    const unsigned codec = video_codec_of(data[0]);
+    return (codec != VIDEO_CODEC_AVC && codec != VIDEO_CODEC_HEVC) || is_avc_packet(data, available, AVC_NALU);
+}
+
+std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available)
+{
+    if (available < 5 || (data[0] & VIDEO_EX_HEADER_BIT) != 0 || !is_avc_packet(data, available, AVC_NALU))
+        return 0;
+    const std::uint32_t raw = get_be24(data + 2);
+    return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000; // signed 24 bits
 }
 
 bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& picture)

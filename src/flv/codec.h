@@ -18,13 +18,11 @@ unsigned video_codec_of(std::uint8_t video_byte);
 // A picture a decoder can start from: a keyframe that is a coded frame, not a
 // sequence header (legacy or enhanced header).
 bool is_video_keyframe(const std::uint8_t* data, std::size_t available);
-// The composition time offset a coded video frame carries, as bytes of its
-// data: where it stands, or 0 bytes where the frame has none.
-struct cts_field {
-    std::size_t offset = 0;
-    std::size_t size = 0;
-};
-cts_field composition_time_of(const std::uint8_t* data, std::size_t available);
+// A video tag that carries a picture: a coded frame, not a sequence header,
+// an end of sequence or a command frame.
+bool is_coded_video_frame(const std::uint8_t* data, std::size_t available);
+// The composition time offset of a coded frame in ms; 0 where it has none.
+std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available);
 
 // The picture size a video tag's data tells, where it tells one: the SPS of
 // an AVC sequence header, or the picture header of a Sorenson H.263 or

@@ -45,10 +45,6 @@ constexpr std::uint8_t AVC_NALU = 1;
 // DataSize is 24 bits.
 constexpr std::uint32_t MAX_TAG_DATA_SIZE = 0xFFFFFF;
 
-// A slide that starts more video than this after its last keyframe gets no
-// pre-roll.
-constexpr std::uint64_t MAX_PREROLL_BYTES = 32 * 1024 * 1024;
-
 // Sequence headers larger than this are not carried into later slides.
 constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;
 

@@ -38,6 +38,9 @@ struct slide_stats {
     bool has_picture = false;
     picture_size picture;
     aac_config aac; // of the first AAC sequence header, which knows the real rate
+
+    std::uint64_t frames = 0;     // audio and video frames the file holds
+    bool slide_has_frames = false; // the slide holds some, in any of its files
 };
 
 // One tag of the slide file: its re-based timestamp, data size as written

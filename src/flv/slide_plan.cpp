@@ -63,56 +63,65 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
 
 }  // namespace
 
-bool needs_preroll(in_stream& look, const slide_range& range)
+slide_frames find_slide_frames(in_stream& look, const slide_range& range)
 {
+    slide_frames frames;
     range_walk walk;
     walk.offset = range.first_tag;
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
-        if (tag.type == TAG_VIDEO && classify_config(tag.type, walk.head, walk.head_size) == config_kind::none)
-            return !is_video_keyframe(walk.head, walk.head_size);
+        if (tag.type == TAG_VIDEO && is_coded_video_frame(walk.head, walk.head_size)) {
+            const bool key = is_video_keyframe(walk.head, walk.head_size);
+            if (!frames.has_frame) {
+                frames.has_frame = true;
+                frames.starts_on_keyframe = key;
+                frames.first_ts = tag.timestamp;
+                if (key)
+                    return frames;
+            } else if (key) {
+                frames.has_keyframe = true;
+                frames.keyframe_offset = walk.offset;
+                frames.keyframe_ts = tag.timestamp;
+                return frames;
+            }
+        }
         walk.offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
     }
-    return false;
+    frames.end = walk.offset;
+    return frames;
 }
 
-bool next_preroll_tag(in_stream& look, preroll_walk& walk, tag_header& tag, std::uint64_t& data_offset)
+namespace {
+
+// Audio and video frames, as against sequence headers and script data: what
+// makes a slide worth a file.
+void count_frame(slide_stats& stats, std::uint8_t type, const std::uint8_t* head, std::size_t head_size, bool routed)
 {
-    while (walk.offset < walk.to) {
-        const std::size_t got = read_at(look, walk.offset, walk.bytes, sizeof walk.bytes);
-        if (got < TAG_HEADER_SIZE)
-            return false;
-        tag = decode_tag_header(walk.bytes);
-        walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, tag.data_size);
-        data_offset = walk.offset + TAG_HEADER_SIZE;
-        walk.offset = data_offset + tag.data_size + PREV_TAG_SIZE_LEN;
-        const std::uint8_t* head = walk.bytes + TAG_HEADER_SIZE;
-        if (tag.type == TAG_VIDEO && walk.head_size > 0 &&
-            classify_config(tag.type, head, walk.head_size) == config_kind::none)
-            return true;
-    }
-    return false;
+    const bool frame = type == TAG_VIDEO ? is_coded_video_frame(head, head_size)
+                                         : type == TAG_AUDIO && head_size > 0 &&
+                                               classify_config(type, head, head_size) == config_kind::none;
+    if (!frame)
+        return;
+    stats.slide_has_frames = true;
+    if (routed)
+        ++stats.frames;
 }
 
-std::uint64_t plan_preroll(in_stream& look, std::uint64_t from, std::uint64_t to, slide_stats* stats,
-                           std::uint64_t limit)
+// A tag the slide file holds, with its timestamp re-based.
+void count_written(slide_stats& stats, const slide_range& range, std::uint8_t type, std::uint32_t ts,
+                   const std::vector<std::uint8_t>& data)
 {
-    preroll_walk walk{from, to};
-    tag_header tag;
-    std::uint64_t data_offset = 0, bytes = 0;
-    while (bytes <= limit && next_preroll_tag(look, walk, tag, data_offset)) {
-        bytes += tag.data_size;
-        if (stats != nullptr)
-            count_tag(*stats, {tag.type, 0, tag.data_size, TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN,
-                               walk.bytes + TAG_HEADER_SIZE, walk.head_size});
-    }
-    return bytes;
+    count_tag(stats, {type, ts - range.base_ts, static_cast<std::uint32_t>(data.size()),
+                      TAG_HEADER_SIZE + data.size() + PREV_TAG_SIZE_LEN, data.data(), data.size()});
 }
 
-bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats)
+}  // namespace
+
+bool plan_slide(in_stream& look, const slide_range& range, const slide_start& start, slide_stats& stats)
 {
     range_walk walk;
     walk.offset = range.first_tag;
+    std::size_t replaced = 0;
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
         const std::uint64_t data = walk.offset + TAG_HEADER_SIZE;
@@ -120,7 +129,15 @@ bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats)
         const bool routed = range.video_only ? tag.type == TAG_VIDEO
                                              : !(tag.type == TAG_SCRIPT && is_on_metadata(walk.head, walk.head_size));
         const std::uint64_t end = data + tag.data_size;
-        if (routed) {
+        count_frame(stats, tag.type, walk.head, walk.head_size, routed);
+        const start_action action = routed ? start_action_of(start, walk.offset, tag.type, walk.head, walk.head_size)
+                                           : start_action::copy;
+        const bool replace = action == start_action::replace_frame && replaced < start.frames.size();
+        if (replace)
+            count_written(stats, range, tag.type, tag.timestamp, start.frames[replaced++]);
+        else if (action == start_action::resume)
+            count_written(stats, range, TAG_VIDEO, tag.timestamp, start.resume_config);
+        if (routed && !replace && action != start_action::hold_config) {
             // A tag cut off by the end of the recording is copied as far as it goes.
             const std::uint64_t trailer =
                 available == tag.data_size ? std::min<std::uint64_t>(PREV_TAG_SIZE_LEN, range.file_size - end) : 0;

@@ -6,6 +6,7 @@
 #include "flv/byte_stream.h"
 #include "flv/flv_format.h"
 #include "flv/slide_meta.h"
+#include "flv/slide_start.h"
 
 #include <cstdint>
 #include <vector>
@@ -26,28 +27,21 @@ struct slide_range {
     bool video_only; // separate mode: the .flv slide holds video tags only
 };
 
-// Counts the tags of the slide that go to its .flv file, up to the tag that
-// begins the next slide or the end of the recording; false on a read error
-// (look.error).
-bool plan_slide(in_stream& look, const slide_range& range, slide_stats& stats);
-
-// Whether the slide's first coded video frame (sequence headers aside) is
-// one a decoder cannot start from: then the slide needs pre-roll.
-bool needs_preroll(in_stream& look, const slide_range& range);
-
-// The pre-roll: the recording's coded video frames from the keyframe whose
-// header is at from up to the tag at to, all behind the read position.
-struct preroll_walk {
-    std::uint64_t offset; // header of the next tag to look at
-    std::uint64_t to;
-    std::uint8_t bytes[TAG_HEADER_SIZE + TAG_HEAD_SIZE] = {}; // the last tag found: header, first data bytes
-    std::size_t head_size = 0;                                // its data bytes held in bytes
+// The slide's first coded video frame and the first keyframe after it, from
+// a walk over its tags.
+struct slide_frames {
+    bool has_frame = false;
+    bool starts_on_keyframe = false;
+    std::uint32_t first_ts = 0;
+    bool has_keyframe = false; // a keyframe after the first frame, in the slide
+    std::uint64_t keyframe_offset = 0;
+    std::uint32_t keyframe_ts = 0;
+    std::uint64_t end = 0; // without such a keyframe: where the slide ends
 };
-// The next coded video frame of the pre-roll: its header and the offset of
-// its data, its first data bytes in walk; false at the end.
-bool next_preroll_tag(in_stream& look, preroll_walk& walk, tag_header& tag, std::uint64_t& data_offset);
+slide_frames find_slide_frames(in_stream& look, const slide_range& range);
 
-// Counts the pre-roll into stats (unless null), every tag at timestamp 0,
-// and returns its video data bytes; stops once they pass limit.
-std::uint64_t plan_preroll(in_stream& look, std::uint64_t from, std::uint64_t to, slide_stats* stats,
-                           std::uint64_t limit);
+// Counts the tags of the slide that go to its .flv file, up to the tag that
+// begins the next slide or the end of the recording, with the tags of its
+// new start in place of those they replace; false on a read error
+// (look.error).
+bool plan_slide(in_stream& look, const slide_range& range, const slide_start& start, slide_stats& stats);

@@ -1,6 +1,5 @@
 #include "flv/slide_writer.h"
 
-#include <algorithm>
 #include <cstdio>
 
 bool is_open(const out_stream& out)
@@ -30,11 +29,12 @@ static void write_prev_tag_size(out_stream& out, std::uint32_t data_size)
     write_bytes(out, prev_tag_size, PREV_TAG_SIZE_LEN);
 }
 
-// A whole tag from memory at timestamp 0, with its PreviousTagSize.
-static void write_tag_at_zero(out_stream& out, tag_header header, const std::vector<std::uint8_t>& data)
+// A whole tag from memory at the given timestamp, with its PreviousTagSize.
+static void write_tag_from(out_stream& out, tag_header header, std::uint32_t timestamp,
+                           const std::vector<std::uint8_t>& data)
 {
     header.data_size = static_cast<std::uint32_t>(data.size());
-    write_tag_header(out, header, 0);
+    write_tag_header(out, header, timestamp);
     write_bytes(out, data.data(), data.size());
     write_prev_tag_size(out, header.data_size);
 }
@@ -50,14 +50,15 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
     write_bytes(slide.out, pts_z, PREV_TAG_SIZE_LEN);
     tag_header script;
     script.type = TAG_SCRIPT;
-    write_tag_at_zero(slide.out, script, metadata);
+    write_tag_from(slide.out, script, 0, metadata);
     return true;
 }
 
-std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_audio, config_kind first_tag)
+std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
+                                            config_kind first_tag)
 {
     std::vector<const carried_tag*> carried;
-    if (keep.video.held && first_tag != config_kind::video)
+    if (with_video && keep.video.held && first_tag != config_kind::video)
         carried.push_back(&keep.video);
     if (with_audio && keep.audio.held && first_tag != config_kind::audio)
         carried.push_back(&keep.audio);
@@ -67,20 +68,22 @@ std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool wi
 void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag*>& carried)
 {
     for (const carried_tag* keep : carried)
-        write_tag_at_zero(slide.out, keep->header, keep->data);
+        write_tag_from(slide.out, keep->header, 0, keep->data);
 }
 
-// Copies a sequence header's data to the slide, keeping it for later slides
-// when it is small enough; returns the bytes copied.
-static std::uint64_t copy_config_data(out_stream& out, const tag_header& tag, in_stream& src, carried_tag& keep)
+// Reads a sequence header's data, keeping it for later slides when it is
+// small enough, and copies it to out unless out is null; returns the bytes
+// read.
+static std::uint64_t take_config_data(out_stream* out, const tag_header& tag, in_stream& src, carried_tag& keep)
 {
     keep.held = false;
     if (tag.data_size > MAX_CARRIED_DATA)
-        return copy_bytes(src, out, tag.data_size);
+        return out != nullptr ? copy_bytes(src, *out, tag.data_size) : skip_bytes(src, tag.data_size);
     keep.header = tag;
     keep.data.resize(tag.data_size);
     const std::size_t copied = read_bytes(src, keep.data.data(), tag.data_size);
-    write_bytes(out, keep.data.data(), copied);
+    if (out != nullptr)
+        write_bytes(*out, keep.data.data(), copied);
     keep.held = copied == tag.data_size;
     return copied;
 }
@@ -98,25 +101,23 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
         return result_of(src, &slide.out, copied, tag.data_size);
     }
     const std::uint64_t copied =
-        copy_config_data(slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
+        take_config_data(&slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
     const std::uint8_t* trailer = nullptr;
     const std::size_t trailer_len = copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0;
     write_bytes(slide.out, trailer, trailer_len);
     return result_of(src, &slide.out, copied, tag.data_size);
 }
 
-move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream& src)
+move_result hold_config(const tag_header& tag, config_kind config, in_stream& src, carried_configs& keep)
 {
-    write_tag_header(slide.out, tag, 0);
-    std::uint8_t head[8];
-    const std::size_t head_size = read_bytes(src, head, tag.data_size < sizeof head ? tag.data_size : sizeof head);
-    const cts_field cts = composition_time_of(head, head_size);
-    if (cts.offset + cts.size <= head_size)
-        std::fill(head + cts.offset, head + cts.offset + cts.size, 0);
-    write_bytes(slide.out, head, head_size);
-    const std::uint64_t copied = head_size + copy_bytes(src, slide.out, tag.data_size - head_size);
-    write_prev_tag_size(slide.out, tag.data_size);
-    return result_of(src, &slide.out, copied, tag.data_size);
+    const std::uint64_t got =
+        take_config_data(nullptr, tag, src, config == config_kind::video ? keep.video : keep.audio);
+    return result_of(src, nullptr, got, tag.data_size);
+}
+
+void write_new_tag(flv_slide& slide, const tag_header& tag, const std::vector<std::uint8_t>& data)
+{
+    write_tag_from(slide.out, tag, tag.timestamp - slide.base_ts, data);
 }
 
 move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src)

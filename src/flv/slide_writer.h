@@ -1,5 +1,5 @@
 // Slide files: the .flv slide (header, onMetaData, carried codec configuration,
-// pre-roll, re-based tags) and the audio slide (raw payload, or AAC as ADTS).
+// re-based tags, frames encoded again) and the audio slide (raw payload, or AAC as ADTS).
 // The splitter opens them when the first tag of their kind in a slide comes
 // and closes them when it ends.
 #pragma once
@@ -43,8 +43,10 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
                     const std::vector<std::uint8_t>& metadata);
 
 // The kept headers a slide starts with: each unless the slide's first tag is
-// itself a header of the same kind; audio only where with_audio.
-std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_audio, config_kind first_tag);
+// itself a header of the same kind; video only where with_video, audio only
+// where with_audio.
+std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
+                                            config_kind first_tag);
 // Writes them at the slide's timestamp 0.
 void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag*>& carried);
 
@@ -53,14 +55,15 @@ void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag
 move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind config, in_stream& src,
                           carried_configs& keep);
 
+// A sequence header kept for later slides without being written.
+move_result hold_config(const tag_header& tag, config_kind config, in_stream& src, carried_configs& keep);
+
+// A tag slidecut makes (data from memory) in the place of tag, at its
+// timestamp re-based; tag's own data is left unread in src.
+void write_new_tag(flv_slide& slide, const tag_header& tag, const std::vector<std::uint8_t>& data);
+
 // The audio tag's data without its format byte.
 move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src);
-
-// A pre-roll frame: the tag at timestamp 0, its data read from src (which
-// stands at it) with its composition time offset set to 0, so that the
-// decoder runs through it before the slide's first frame and shows nothing
-// of it.
-move_result write_preroll_tag(flv_slide& slide, const tag_header& tag, in_stream& src);
 
 // An AAC raw frame tag's data without its two header bytes, behind an ADTS
 // header; its payload must fit a frame (adts_frame_fits).

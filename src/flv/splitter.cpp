@@ -6,6 +6,7 @@
 #include "flv/platform.h"
 #include "flv/slide_name.h"
 #include "flv/slide_plan.h"
+#include "flv/slide_start.h"
 #include "flv/slide_writer.h"
 #include "flv/tag_reader.h"
 
@@ -33,6 +34,10 @@ struct split_run {
     carried_configs carried;
     bool keyframe_seen = false;
     std::uint64_t keyframe_offset = 0; // header of the most recent video keyframe
+    std::vector<std::uint8_t> keyframe_config; // the video sequence header in force there
+    slide_start start;     // the current slide's frames encoded again, if any
+    carried_tag new_config; // their sequence header
+    bool flv_skipped = false; // the current slide holds no frame for a .flv file
     std::vector<std::uint32_t> cues;
     std::string base_name;
     std::int32_t cur_slide = 0;
@@ -127,33 +132,45 @@ bool names_an_input(const split_run& run, const std::string& path, split_result&
     return false;
 }
 
-// A slide whose first frame a decoder cannot start from gets the frames since
-// the last keyframe, unless they are too many.
-bool wants_preroll(split_run& run, const slide_range& range)
+// A slide whose first frame a decoder cannot start from gets a start of its
+// own: its frames up to the next keyframe encoded again. Where they cannot
+// be, it starts as cut, and a warning says how far its first keyframe lies.
+void plan_start(split_run& run, const slide_range& range)
 {
-    if (!run.keyframe_seen || !needs_preroll(run.look, range))
-        return false;
-    const std::uint64_t bytes = plan_preroll(run.look, run.keyframe_offset, range.first_tag, nullptr, MAX_PREROLL_BYTES);
-    if (bytes <= MAX_PREROLL_BYTES)
-        return true;
-    warn(run, "%s: slide %d starts more than %llu MiB of video after the last keyframe; it gets no pre-roll and "
-              "players show its picture from its first keyframe",
-         run.reader.in.path.c_str(), run.cur_slide, static_cast<unsigned long long>(MAX_PREROLL_BYTES >> 20));
-    return false;
+    run.start = slide_start{};
+    // A recording without a keyframe so far is cut as it stands: there is
+    // no picture to start from.
+    if (!run.keyframe_seen)
+        return;
+    const slide_frames frames = find_slide_frames(run.look, range);
+    if (!frames.has_frame || frames.starts_on_keyframe)
+        return;
+    run.start.first_tag = range.first_tag;
+    run.start.resumes_in_slide = frames.has_keyframe;
+    run.start.range_end = frames.has_keyframe ? frames.keyframe_offset : frames.end;
+    std::string why;
+    if (encode_slide_start(run.look, {run.keyframe_offset, &run.keyframe_config}, run.start, why))
+        return;
+    const char* path = run.reader.in.path.c_str();
+    if (frames.has_keyframe)
+        warn(run, "%s: slide %d starts between keyframes and its frames cannot be encoded again (%s); it starts as "
+                  "cut, and players show its first picture %.3f s after its start, at its first keyframe",
+             path, run.cur_slide, why.c_str(), (frames.keyframe_ts - range.base_ts) / 1000.0);
+    else
+        warn(run, "%s: slide %d starts between keyframes and its frames cannot be encoded again (%s); it starts as "
+                  "cut and holds no keyframe, so players may show no picture of it",
+             path, run.cur_slide, why.c_str());
 }
 
 // The slide's onMetaData, from a look ahead over the tags it will hold;
 // empty when the look-ahead cannot read the recording.
 std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const carried_tag*>& carried,
-                                         const slide_range& range, bool preroll)
+                                         const slide_range& range, slide_stats& stats)
 {
-    slide_stats stats;
     for (const carried_tag* keep : carried)
         count_tag(stats, {keep->header.type, 0, static_cast<std::uint32_t>(keep->data.size()),
                           TAG_HEADER_SIZE + keep->data.size() + PREV_TAG_SIZE_LEN, keep->data.data(), keep->data.size()});
-    if (preroll)
-        plan_preroll(run.look, run.keyframe_offset, range.first_tag, &stats, MAX_PREROLL_BYTES);
-    if (!plan_slide(run.look, range, stats))
+    if (!plan_slide(run.look, range, run.start, stats))
         return {};
     amf_buffer metadata = build_on_metadata(stats, run.recording_meta, true);
     if (metadata.size() > MAX_TAG_DATA_SIZE) {
@@ -164,31 +181,41 @@ std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const
     return metadata;
 }
 
-// The pre-roll, read back from the recording behind the slide's first tag.
-move_result write_preroll(split_run& run, std::uint64_t to)
+// The sequence headers a slide starts with: a new run's own first, then the
+// kept ones it needs.
+std::vector<const carried_tag*> slide_configs(split_run& run, config_kind first_tag)
 {
-    preroll_walk walk{run.keyframe_offset, to};
-    tag_header tag;
-    std::uint64_t data_offset = 0;
-    while (next_preroll_tag(run.look, walk, tag, data_offset)) {
-        if (!move_to(run.look, data_offset) || write_preroll_tag(run.flv, tag, run.look) != move_result::done)
-            return move_result::failed;
+    std::vector<const carried_tag*> carried = carried_for(run.carried, !run.start.active, !run.separate_audio, first_tag);
+    if (run.start.active && !run.start.config.empty()) {
+        run.new_config.header = tag_header{};
+        run.new_config.header.type = TAG_VIDEO;
+        run.new_config.data = std::move(run.start.config);
+        carried.insert(carried.begin(), &run.new_config);
     }
-    return run.look.error == 0 ? move_result::done : move_result::failed;
+    return carried;
 }
 
-// Opens the slide's .flv file with its tag at tag_offset: onMetaData, carried
-// codec configuration and pre-roll go first.
+// Opens the slide's .flv file with its tag at tag_offset: onMetaData and
+// codec configuration go first. A slide without a frame for it gets no file.
 move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, config_kind config,
                      split_result& result)
 {
-    const auto carried = carried_for(run.carried, !run.separate_audio, config);
     const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
-    const bool preroll = wants_preroll(run, range);
-    const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, range, preroll);
+    plan_start(run, range);
+    const std::vector<const carried_tag*> carried = slide_configs(run, config);
+    slide_stats stats;
+    const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, range, stats);
     if (metadata.empty() || run.look.error != 0) {
         result = failed(split_failure::read_recording, run.look.path, run.look.error);
         return move_result::failed;
+    }
+    if (stats.frames == 0) {
+        run.flv_skipped = true;
+        if (!stats.slide_has_frames)
+            warn(run, "%s: slide %d holds no audio or video frame, only script data or sequence headers; no file "
+                      "is written for it",
+                 run.reader.in.path.c_str(), run.cur_slide);
+        return move_result::done;
     }
     const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
     if (names_an_input(run, path, result))
@@ -196,27 +223,49 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
     if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp, metadata))
         return cannot_create(run.flv.out, result);
     write_carried_configs(run.flv, carried);
-    if (!preroll || write_preroll(run, tag_offset) == move_result::done)
-        return move_result::done;
-    if (run.flv.out.error == 0)
-        result = failed(split_failure::read_recording, run.look.path, run.look.error != 0 ? run.look.error : EIO);
-    return move_result::failed;
+    return move_result::done;
+}
+
+// The keyframe a later slide's new start is decoded from.
+void note_keyframe(split_run& run, std::uint64_t tag_offset)
+{
+    run.keyframe_seen = true;
+    run.keyframe_offset = tag_offset;
+    if (run.carried.video.held)
+        run.keyframe_config = run.carried.video.data;
+    else
+        run.keyframe_config.clear();
 }
 
 move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
     in_stream& in = run.reader.in;
     const std::uint8_t* head = nullptr;
-    const std::size_t head_len = peek_bytes(in, &head, tag.data_size < 2 ? tag.data_size : 2);
+    const std::size_t head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
     const config_kind config = classify_config(tag.type, head, head_len);
-    if (!is_open(run.flv.out)) {
+    if (!is_open(run.flv.out) && !run.flv_skipped) {
         const move_result opened = open_flv(run, tag, tag_offset, config, result);
         if (opened != move_result::done)
             return opened;
     }
-    if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len)) {
-        run.keyframe_seen = true;
-        run.keyframe_offset = tag_offset;
+    if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
+        note_keyframe(run, tag_offset);
+    if (run.flv_skipped)
+        return config != config_kind::none ? hold_config(tag, config, in, run.carried)
+                                           : result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+    switch (start_action_of(run.start, tag_offset, tag.type, head, head_len)) {
+    case start_action::hold_config:
+        return hold_config(tag, config, in, run.carried);
+    case start_action::replace_frame:
+        if (run.start.next == run.start.frames.size())
+            break;
+        write_new_tag(run.flv, tag, run.start.frames[run.start.next++]);
+        return result_of(in, &run.flv.out, skip_bytes(in, tag.data_size), tag.data_size);
+    case start_action::resume:
+        write_new_tag(run.flv, tag, run.start.resume_config);
+        break;
+    case start_action::copy:
+        break;
     }
     return write_flv_tag(run.flv, tag, config, in, run.carried);
 }
@@ -309,7 +358,10 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const bool aac_config_tag = classify_config(TAG_AUDIO, head, got) == config_kind::audio;
     if (aac_config_tag)
         take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
-
+    // An .aac slide opens with its first frame: a configuration alone would
+    // leave an empty file.
+    if (!is_open(run.audio.out) && aac_config_tag && run.aac.unsupported == nullptr)
+        return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
     if (!is_open(run.audio.out) && !open_audio_slide(run, aac, result))
         return move_result::failed;
     if (run.audio.adts)
@@ -374,6 +426,8 @@ bool walk_tags(split_run& run, split_result& result)
         if (slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide) {
             if (!close_slide_files(run, result))
                 return false;
+            run.start = slide_start{};
+            run.flv_skipped = false;
             ++run.cur_slide;
             tell(run, split_event_kind::slide_begun, "");
         }

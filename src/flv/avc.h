@@ -1,0 +1,27 @@
+// H.264 (and the NAL framing HEVC shares): encoder output in Annex B, with
+// start codes, as FLV carries it, length-prefixed behind an avcC record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct nal_unit {
+    const std::uint8_t* data;
+    std::size_t size;
+};
+// The NAL units of an Annex B stream, start codes left out.
+std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size);
+// The same units, each behind its 4-byte length.
+std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size);
+
+// The AVCDecoderConfigurationRecord of an encoder's SPS and PPS (Annex B),
+// behind those of the record `also` (which may be empty), so that a decoder
+// given it knows the parameter sets of both streams; empty when the
+// encoder's are not there. Profile and level are the first SPS's.
+std::vector<std::uint8_t> avc_config_record(const std::uint8_t* annexb, std::size_t size,
+                                            const std::vector<std::uint8_t>& also);
+// A parameter set id (0 to 31) that no SPS or PPS of the record uses.
+int unused_parameter_set_id(const std::vector<std::uint8_t>& record);
+// profile_idc and level_idc of a record.
+bool avc_profile_of(const std::uint8_t* record, std::size_t size, int& profile, int& level);

@@ -1,0 +1,222 @@
+#include "flv/slide_start.h"
+
+#include "flv/avc.h"
+#include "flv/codec.h"
+#include "flv/reencoder.h"
+
+#include <algorithm>
+
+start_action start_action_of(const slide_start& start, std::uint64_t offset, std::uint8_t tag_type,
+                             const std::uint8_t* head, std::size_t head_size)
+{
+    if (!start.active || tag_type != TAG_VIDEO || offset < start.first_tag || offset > start.range_end)
+        return start_action::copy;
+    if (offset == start.range_end)
+        return start.resumes_in_slide && !start.resume_config.empty() ? start_action::resume : start_action::copy;
+    if (classify_config(tag_type, head, head_size) == config_kind::video)
+        return start_action::hold_config;
+    return is_coded_video_frame(head, head_size) ? start_action::replace_frame : start_action::copy;
+}
+
+namespace {
+
+// How the frames of a legacy FLV video codec reach the codec library: which
+// codec, and how many bytes of FLV header stand before the codec's own.
+struct codec_use {
+    unsigned flv_codec;
+    picture_codec codec;
+    std::size_t header;
+};
+constexpr unsigned CODEC_H263 = 2;
+const codec_use codec_uses[] = {
+    {CODEC_H263, picture_codec::h263, 1},
+    {VIDEO_CODEC_AVC, picture_codec::h264, 5},
+};
+
+const codec_use* codec_use_of(std::uint8_t video_byte)
+{
+    if (video_byte & VIDEO_EX_HEADER_BIT)
+        return nullptr;
+    for (const codec_use& use : codec_uses)
+        if (use.flv_codec == video_codec_of(video_byte))
+            return &use;
+    return nullptr;
+}
+
+// The codec's own bytes of a tag's data.
+std::vector<std::uint8_t> payload_of(const codec_use& use, const std::vector<std::uint8_t>& data)
+{
+    return data.size() > use.header ? std::vector<std::uint8_t>(data.begin() + static_cast<long>(use.header), data.end())
+                                    : std::vector<std::uint8_t>{};
+}
+
+// Neither the frames decoded nor those encoded again may pass this: the
+// encoded ones are held in memory.
+constexpr std::size_t MAX_NEW_RUN_BYTES = 32 * 1024 * 1024;
+
+bool read_tag(in_stream& look, std::uint64_t offset, tag_header& tag, std::vector<std::uint8_t>& data)
+{
+    std::uint8_t header[TAG_HEADER_SIZE];
+    if (read_at(look, offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
+        return false;
+    tag = decode_tag_header(header);
+    data.resize(tag.data_size);
+    return read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size();
+}
+
+// The new run as FLV tag data: the sequence header first, then one tag per
+// picture at the timestamps of the tags it replaces (dts, in file order);
+// a picture's composition time is its presentation time less that.
+bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<std::uint32_t>& dts,
+              const std::vector<std::uint8_t>& recording_config, slide_start& start, std::string& why)
+{
+    if (run.pictures.size() != dts.size() || run.pictures.empty()) {
+        why = "the encoder gave " + std::to_string(run.pictures.size()) + " pictures for " +
+              std::to_string(dts.size()) + " frames";
+        return false;
+    }
+    if (!run.pictures[0].key) {
+        why = "the encoder did not start with a keyframe";
+        return false;
+    }
+    const std::uint8_t codec = static_cast<std::uint8_t>(use.flv_codec);
+    if (use.codec == picture_codec::h264) {
+        // The recording's parameter sets go along, so that the frames copied
+        // after the next keyframe parse with the same record (a parser
+        // does not always follow a new sequence header).
+        const std::vector<std::uint8_t> record =
+            avc_config_record(run.config.data(), run.config.size(), payload_of(use, recording_config));
+        if (record.empty()) {
+            why = "the encoder gave no parameter sets";
+            return false;
+        }
+        start.config = {static_cast<std::uint8_t>(FRAME_KEYFRAME << 4 | codec), AVC_SEQUENCE_HEADER, 0, 0, 0};
+        start.config.insert(start.config.end(), record.begin(), record.end());
+    }
+    std::size_t total = start.config.size();
+    for (std::size_t j = 0; j < dts.size(); ++j) {
+        const encoded_picture& picture = run.pictures[j];
+        const unsigned frame_type = picture.key ? FRAME_KEYFRAME : 2;
+        std::vector<std::uint8_t> data = {static_cast<std::uint8_t>(frame_type << 4 | codec)};
+        if (use.codec == picture_codec::h264) {
+            const std::int64_t cts = picture.pts - std::int64_t{dts[j]};
+            if (cts < -0x800000 || cts > 0x7FFFFF) {
+                why = "a picture is presented too far from its frame's timestamp";
+                return false;
+            }
+            data.push_back(AVC_NALU);
+            data.resize(5);
+            put_be24(data.data() + 2, static_cast<std::uint32_t>(cts) & 0xFFFFFF);
+            const std::vector<std::uint8_t> units = length_prefixed(picture.data.data(), picture.data.size());
+            data.insert(data.end(), units.begin(), units.end());
+        } else {
+            data.insert(data.end(), picture.data.begin(), picture.data.end());
+        }
+        total += data.size();
+        if (data.size() > MAX_TAG_DATA_SIZE || total > MAX_NEW_RUN_BYTES) {
+            why = "the frames encoded again pass 32 MiB";
+            return false;
+        }
+        start.frames.push_back(std::move(data));
+    }
+    return true;
+}
+
+reencode_profile profile_of(const codec_use& use, const std::vector<std::uint8_t>& config)
+{
+    reencode_profile profile;
+    if (use.codec == picture_codec::h264 && config.size() > use.header) {
+        avc_profile_of(config.data() + use.header, config.size() - use.header, profile.profile, profile.level);
+        profile.parameter_set_id = unused_parameter_set_id(payload_of(use, config));
+    }
+    return profile;
+}
+
+// The decode walk: every video tag from the keyframe to range_end, the
+// frames before first_tag as references only.
+struct decode_walk {
+    const codec_use* use = nullptr;
+    reencoder* coder = nullptr;
+    std::vector<std::uint8_t> config;
+    std::vector<std::uint32_t> dts; // of the frames encoded again
+};
+
+bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std::uint8_t>& data, bool keep,
+                std::string& why)
+{
+    if (walk.coder == nullptr) {
+        walk.use = codec_use_of(data[0]);
+        if (walk.use == nullptr || !can_reencode(walk.use->codec)) {
+            why = walk.use == nullptr ? "its codec is not one this build encodes"
+                                      : "this build cannot encode its codec";
+            return false;
+        }
+        walk.coder = open_reencoder(walk.use->codec, payload_of(*walk.use, walk.config),
+                                    profile_of(*walk.use, walk.config), why);
+        if (walk.coder == nullptr)
+            return false;
+    } else if (codec_use_of(data[0]) != walk.use) {
+        why = "its codec changes before the next keyframe";
+        return false;
+    }
+    const std::int64_t pts = std::int64_t{tag.timestamp} + composition_time_ms(data.data(), data.size());
+    const std::size_t header = walk.use->header;
+    if (!reencoder_frame(walk.coder, data.data() + header, data.size() - std::min(header, data.size()), pts, keep)) {
+        reencoded_run unused;
+        return finish_reencoder(walk.coder, unused, why); // false, with the decoder's reason
+    }
+    if (keep)
+        walk.dts.push_back(tag.timestamp);
+    return true;
+}
+
+bool walk_and_encode(in_stream& look, const start_source& source, slide_start& start, decode_walk& walk,
+                     std::string& why)
+{
+    walk.config = *source.keyframe_config;
+    tag_header tag;
+    std::vector<std::uint8_t> data;
+    for (std::uint64_t offset = source.keyframe_offset; offset < start.range_end;
+         offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN) {
+        if (!read_tag(look, offset, tag, data)) {
+            why = "the recording cannot be read back";
+            return false;
+        }
+        if (tag.type != TAG_VIDEO || data.empty())
+            continue;
+        if (classify_config(tag.type, data.data(), data.size()) == config_kind::video) {
+            walk.config = data;
+            if (walk.coder != nullptr && walk.use != nullptr && data.size() > walk.use->header)
+                reencoder_config(walk.coder, data.data() + walk.use->header, data.size() - walk.use->header);
+        } else if (is_coded_video_frame(data.data(), data.size()) &&
+                   !feed_frame(walk, tag, data, offset >= start.first_tag, why)) {
+            return false;
+        }
+    }
+    reencoded_run run;
+    if (walk.coder == nullptr) {
+        why = "it holds no frame to decode";
+        return false;
+    }
+    return finish_reencoder(walk.coder, run, why) && wrap_run(*walk.use, run, walk.dts, walk.config, start, why);
+}
+
+}  // namespace
+
+bool encode_slide_start(in_stream& look, const start_source& source, slide_start& start, std::string& why)
+{
+    decode_walk walk;
+    if (start.first_tag - source.keyframe_offset > MAX_NEW_RUN_BYTES) {
+        why = "its last keyframe lies more than 32 MiB back";
+        return false;
+    }
+    const bool ok = walk_and_encode(look, source, start, walk, why);
+    close_reencoder(walk.coder);
+    start.resume_config = walk.config;
+    start.active = ok;
+    if (!ok) {
+        start.config.clear();
+        start.frames.clear();
+    }
+    return ok;
+}

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Every slide shows its own first picture at its first moment: a recording
+# with a keyframe every 10 s, cut between keyframes in both modes. Each .flv
+# slide must decode without a message; decoded at a constant frame rate, as
+# conversions and players do, its frame 0 must be the recording's picture
+# at the slide's first frame (PSNR at least 35 dB, and 10 dB closer than the
+# picture before it); and it must hold as many frames as the recording has
+# in its range. Usage: first_picture_test.sh SLIDECUT EDIT_RECORDING KIND
+source "$(dirname "$0")/lib.sh" "$1"
+edit=$2 kind=$3
+
+src=(-f lavfi -i "testsrc2=size=320x240:rate=25:duration=32" -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=32")
+h264=(-c:v libx264 -preset veryfast -g 250 -pix_fmt yuv420p -c:a aac)
+cues=(7500 15300 23700) # between the keyframes at 0, 10, 20 and 30 s
+case "$kind" in
+  h264_baseline) args=("${h264[@]}" -profile:v baseline) ;;
+  h264_bframes) args=("${h264[@]}") ;; # x264's defaults: B-frames
+  flv1) args=(-c:v flv1 -g 250 -c:a libmp3lame) ;;
+  resent_header) args=("${h264[@]}") ;;
+  late_first_frame) args=("${h264[@]}"); cues=(4000 15300) ;;
+  *) echo "unknown recording kind $kind" >&2; exit 2 ;;
+esac
+rec="$work/rec.flv"
+ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f flv "$rec"
+case "$kind" in
+  resent_header) "$edit" resend_header "$rec" "$work/edited.flv" 15300 && mv "$work/edited.flv" "$rec" ;;
+  late_first_frame) "$edit" delay "$rec" "$work/edited.flv" 6920 && mv "$work/edited.flv" "$rec" ;;
+esac
+printf '%s\n' "${cues[@]}" | awk '{ printf "00:00:%02d:%03d\n", $1 / 1000, $1 % 1000 }' >"$work/rec.cue"
+
+# The recording's pictures, in presentation order, and its video packets as
+# "dts pts" in ms, in file order.
+size=320x240 frame_bytes=$((320 * 240 * 3 / 2))
+ffmpeg -nostdin -v error -i "$rec" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
+ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$rec" |
+  awk -F, '$1 != "" && $2 != "" { printf "%d %d\n", $2 * 1000 + 0.5, $1 * 1000 + 0.5 }' >"$work/rec.packets"
+sort -n -k2 "$work/rec.packets" | awk '{ print $2 }' >"$work/rec.pts"
+picture() { # INDEX OUTPUT: the recording's picture INDEX in presentation order
+  dd if="$work/rec.yuv" of="$2" bs=$frame_bytes skip="$1" count=1 status=none
+}
+psnr() { # A B: average PSNR in dB of two pictures, 99 for equal ones
+  ffmpeg -nostdin -v info -f rawvideo -s $size -pix_fmt yuv420p -i "$1" -f rawvideo -s $size -pix_fmt yuv420p -i "$2" \
+    -lavfi psnr -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | sed 's/inf/99/'
+}
+
+for mode in combined separate; do
+  cut_in "$mode"
+  for ((n = 0; n <= ${#cues[@]}; n++)); do
+    from=$([ "$n" -gt 0 ] && echo "${cues[$((n - 1))]}" || echo -1)
+    to=${cues[$n]:-999999999}
+    slide="$work/$mode/rec_$n.flv"
+    expected=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b' "$work/rec.packets" | wc -l)
+    if [ "$expected" -eq 0 ]; then
+      # A slide without a frame gets no file, and a warning says so.
+      [ ! -e "$slide" ] || fail "$mode rec_$n.flv: written for a slide without a frame"
+      grep -q "slide $n holds no audio or video frame" "$work/$mode.err" || fail "$mode: no warning for slide $n"
+      echo "$kind $mode slide $n: no frame, no file, warned"
+      continue
+    fi
+    errors=$(ffmpeg -nostdin -v error -i "$slide" -f null - 2>&1)
+    [ -z "$errors" ] || fail "$mode rec_$n.flv decode: $(echo "$errors" | head -n 2)"
+    frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$slide")
+    [ "$frames" -eq "$expected" ] || fail "$mode rec_$n.flv: $frames frames, the recording has $expected in its range"
+    # The slide's first picture: the earliest presented of its frames.
+    first_pts=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b { print $2 }' "$work/rec.packets" | sort -n | head -n 1)
+    index=$(grep -n "^$first_pts\$" "$work/rec.pts" | head -n 1 | cut -d: -f1)
+    index=$((index - 1))
+    ffmpeg -nostdin -y -v error -i "$slide" -fps_mode cfr -r 25 -frames:v 1 -f rawvideo -pix_fmt yuv420p "$work/frame0.yuv"
+    picture "$index" "$work/own.yuv"
+    own=$(psnr "$work/frame0.yuv" "$work/own.yuv")
+    before=0
+    if [ "$index" -gt 0 ]; then
+      picture $((index - 1)) "$work/before.yuv"
+      before=$(psnr "$work/frame0.yuv" "$work/before.yuv")
+    fi
+    awk -v o="$own" -v b="$before" 'BEGIN { exit !(o >= 35 && o >= b + 10) }' ||
+      fail "$mode rec_$n.flv: frame 0 is $own dB from the recording's picture at $first_pts ms, $before dB from the one before"
+    echo "$kind $mode rec_$n.flv: $frames frames as in the recording, frame 0 $own dB from its own picture ($before dB from the one before)"
+  done
+done
+finish
