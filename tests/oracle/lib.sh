@@ -63,6 +63,56 @@ cut_in() {
     fail "$1: slidecut failed: $(cat "$work/$1.err")"
 }
 
+# A 32 s 320x240 recording with a keyframe every 10 s, of one kind, and its
+# cue file, cut between keyframes: sets rec and cues.
+# first_picture_recording EDIT_RECORDING KIND
+first_picture_recording() {
+  local edit=$1 src=(-f lavfi -i "testsrc2=size=320x240:rate=25:duration=32"
+                     -f lavfi -i "sine=frequency=330:sample_rate=44100:duration=32")
+  local h264=(-c:v libx264 -preset veryfast -g 250 -pix_fmt yuv420p -c:a aac) args
+  cues=(7500 15300 23700) # between the keyframes at 0, 10, 20 and 30 s
+  case "$2" in
+    h264_baseline) args=("${h264[@]}" -profile:v baseline) ;;
+    h264_bframes) args=("${h264[@]}") ;; # x264's defaults: B-frames
+    flv1) args=(-c:v flv1 -g 250 -c:a libmp3lame) ;;
+    resent_header) args=("${h264[@]}") ;;
+    late_first_frame) args=("${h264[@]}"); cues=(4000 15300) ;;
+    *) echo "unknown recording kind $2" >&2; exit 2 ;;
+  esac
+  rec="$work/rec.flv"
+  ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f flv "$rec"
+  case "$2" in
+    # its sequence header sent again at a cue point, before an inter frame
+    resent_header) "$edit" resend_header "$rec" "$work/edited.flv" 15300 && mv "$work/edited.flv" "$rec" ;;
+    # its first frame at 6.92 s, after the first cue point
+    late_first_frame) "$edit" delay "$rec" "$work/edited.flv" 6920 && mv "$work/edited.flv" "$rec" ;;
+  esac
+  printf '%s\n' "${cues[@]}" | awk '{ printf "00:00:%02d:%03d\n", $1 / 1000, $1 % 1000 }' >"$work/rec.cue"
+}
+
+# The recording's pictures in presentation order ($work/rec.yuv), its video
+# packets as "dts pts" in ms in file order ($work/rec.packets), and their
+# presentation times in order ($work/rec.pts).
+size=320x240 frame_bytes=$((320 * 240 * 3 / 2))
+recording_pictures() {
+  ffmpeg -nostdin -v error -i "$rec" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
+  # (a packet with side data, such as a new sequence header, has a third field)
+  ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$rec" |
+    awk -F, '$1 != "" && $2 != "" { printf "%d %d\n", $2 * 1000 + 0.5, $1 * 1000 + 0.5 }' >"$work/rec.packets"
+  sort -n -k2 "$work/rec.packets" | awk '{ print $2 }' >"$work/rec.pts"
+}
+picture() { # INDEX OUTPUT: the recording's picture INDEX in presentation order
+  dd if="$work/rec.yuv" of="$2" bs=$frame_bytes skip="$1" count=1 status=none
+}
+psnr() { # A B: average PSNR in dB of two pictures, 99 for equal ones
+  ffmpeg -nostdin -v info -f rawvideo -s $size -pix_fmt yuv420p -i "$1" -f rawvideo -s $size -pix_fmt yuv420p -i "$2" \
+    -lavfi psnr -f null - 2>&1 | sed -n 's/.*average:\([0-9.inf]*\).*/\1/p' | sed 's/inf/99/'
+}
+# The index of the recording's picture shown at MS: the last presented by then.
+picture_at() {
+  awk -v t="$1" '$1 <= t { i = NR - 1 } END { print i + 0 }' "$work/rec.pts"
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
