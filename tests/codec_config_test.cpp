@@ -1,4 +1,5 @@
 // Sequence headers carried into later slides, on recordings built byte by byte.
+#include "flv/reencoder.h"
 #include "flv_builder.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,53 @@ TEST(CodecConfig, CarriedIntoLaterSlides)
         for (const auto& entry : fs::directory_iterator(dir))
             if (entry.path().filename().string().rfind("rec_", 0) == 0)
                 fs::remove(entry.path());
+    }
+    fs::remove_all(dir);
+}
+
+// A slide that starts between keyframes and whose frames cannot be encoded
+// again starts as cut, and one warning says how far its first keyframe lies.
+TEST(CodecConfig, SlidesThatCannotStartOnAKeyframeSayHowFarItLies)
+{
+    const fs::path dir = make_scratch_dir("cannot_encode");
+    const fs::path rec = dir / "rec.flv", cue = dir / "rec.cue";
+    write_text(cue, "00:00:00:700\n");
+    const auto frame = [](std::uint8_t first, std::uint32_t seed) {
+        bytes b = tag_data(40, seed, first);
+        b[1] = 1; // a coded frame, for the codecs that have packet types
+        return b;
+    };
+    struct cannot_case {
+        std::uint8_t codec;
+        bool keyframe_later; // a keyframe at 1500, 500 ms after slide 1's start
+        std::string reason;
+    };
+    const std::string later = "); it starts as cut, and players show its first picture 0.500 s after its start, at its "
+                              "first keyframe\n";
+    const std::string never = "); it starts as cut and holds no keyframe, so players may show no picture of it\n";
+    const cannot_case cases[] = {
+        {4, true, "its codec is not one this build encodes"},   // VP6
+        {3, false, "its codec is not one this build encodes"},  // screen video
+        {12, true, "its codec is not one this build encodes"},  // HEVC
+        {7, true, "a frame cannot be decoded: Invalid data found when processing input"}, // no H.264 at all
+    };
+    for (const cannot_case& c : cases) {
+        std::vector<test_tag> tags;
+        for (std::uint32_t ts = 0; ts <= 2000; ts += 500) {
+            const bool key = ts == 0 || (c.keyframe_later && ts == 1500);
+            tags.push_back({VIDEO, ts, 0, frame(static_cast<std::uint8_t>((key ? 0x10 : 0x20) | c.codec), ts)});
+        }
+        write_file(rec, make_recording(tags));
+        const split_outcome r = split_here(rec, cue, false);
+        ASSERT_EQ(r.result.failure, split_failure::none) << int{c.codec};
+        if (c.codec == 7 && !can_reencode(picture_codec::h264)) { // a build without the codec library says so
+            continue;
+        }
+        EXPECT_EQ(r.warnings.substr(r.warnings.find(':') + 1),
+                  " " + rec.string() + ": slide 1 starts between keyframes and its frames cannot be encoded again (" +
+                      c.reason + (c.keyframe_later ? later : never))
+            << int{c.codec};
+        EXPECT_EQ(parse_flv(read_file(dir / "rec_1.flv")).tags[0].data, tags[2].data) << int{c.codec} << ": as cut";
     }
     fs::remove_all(dir);
 }
