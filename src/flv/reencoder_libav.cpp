@@ -1,5 +1,7 @@
 // The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libx265
-// and the native Sorenson H.263 encoder.
+// and the native Sorenson H.263 encoder. The libraries are loaded when a
+// slide first needs them: linked in, they and the hundred libraries behind
+// them would cost every run some 15 ms and 16 MiB before its first byte.
 #include "flv/reencoder.h"
 
 extern "C" {
@@ -7,6 +9,8 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
+
+#include <dlfcn.h>
 
 #include <climits>
 #include <cstring>
@@ -28,6 +32,82 @@ struct reencoder {
 };
 
 namespace {
+
+// The functions used, from the libraries of the version built against.
+struct libav_api {
+    decltype(&::avcodec_find_decoder) avcodec_find_decoder;
+    decltype(&::avcodec_find_encoder_by_name) avcodec_find_encoder_by_name;
+    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3;
+    decltype(&::avcodec_open2) avcodec_open2;
+    decltype(&::avcodec_free_context) avcodec_free_context;
+    decltype(&::avcodec_send_packet) avcodec_send_packet;
+    decltype(&::avcodec_receive_frame) avcodec_receive_frame;
+    decltype(&::avcodec_send_frame) avcodec_send_frame;
+    decltype(&::avcodec_receive_packet) avcodec_receive_packet;
+    decltype(&::av_packet_alloc) av_packet_alloc;
+    decltype(&::av_packet_free) av_packet_free;
+    decltype(&::av_packet_unref) av_packet_unref;
+    decltype(&::av_new_packet) av_new_packet;
+    decltype(&::av_packet_new_side_data) av_packet_new_side_data;
+    decltype(&::av_frame_alloc) av_frame_alloc;
+    decltype(&::av_frame_free) av_frame_free;
+    decltype(&::av_frame_unref) av_frame_unref;
+    decltype(&::av_opt_set) av_opt_set;
+    decltype(&::av_strerror) av_strerror;
+    decltype(&::av_get_pix_fmt_name) av_get_pix_fmt_name;
+    decltype(&::av_mallocz) av_mallocz;
+    decltype(&::av_log_set_level) av_log_set_level;
+};
+
+template <typename F>
+bool load(void* library, const char* name, F& function)
+{
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
+#define SLIDECUT_SONAME(name, major) "lib" name ".so." AV_STRINGIFY(major)
+
+const libav_api* load_libav()
+{
+    static libav_api api;
+    static bool tried = false, loaded = false;
+    if (tried)
+        return loaded ? &api : nullptr;
+    tried = true;
+    void* util = dlopen(SLIDECUT_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+    void* codec = dlopen(SLIDECUT_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+    loaded = util != nullptr && codec != nullptr
+        && load(codec, "avcodec_find_decoder", api.avcodec_find_decoder)
+        && load(codec, "avcodec_find_encoder_by_name", api.avcodec_find_encoder_by_name)
+        && load(codec, "avcodec_alloc_context3", api.avcodec_alloc_context3)
+        && load(codec, "avcodec_open2", api.avcodec_open2)
+        && load(codec, "avcodec_free_context", api.avcodec_free_context)
+        && load(codec, "avcodec_send_packet", api.avcodec_send_packet)
+        && load(codec, "avcodec_receive_frame", api.avcodec_receive_frame)
+        && load(codec, "avcodec_send_frame", api.avcodec_send_frame)
+        && load(codec, "avcodec_receive_packet", api.avcodec_receive_packet)
+        && load(codec, "av_packet_alloc", api.av_packet_alloc)
+        && load(codec, "av_packet_free", api.av_packet_free)
+        && load(codec, "av_packet_unref", api.av_packet_unref)
+        && load(codec, "av_new_packet", api.av_new_packet)
+        && load(codec, "av_packet_new_side_data", api.av_packet_new_side_data)
+        && load(util, "av_frame_alloc", api.av_frame_alloc)
+        && load(util, "av_frame_free", api.av_frame_free)
+        && load(util, "av_frame_unref", api.av_frame_unref)
+        && load(util, "av_opt_set", api.av_opt_set)
+        && load(util, "av_strerror", api.av_strerror)
+        && load(util, "av_get_pix_fmt_name", api.av_get_pix_fmt_name)
+        && load(util, "av_mallocz", api.av_mallocz)
+        && load(util, "av_log_set_level", api.av_log_set_level);
+    // Their own messages would reach the terminal; failures come back
+    // through why instead.
+    if (loaded)
+        api.av_log_set_level(AV_LOG_QUIET);
+    return loaded ? &api : nullptr;
+}
+
+const libav_api* lib = nullptr;
 
 AVCodecID decoder_id(picture_codec codec)
 {
@@ -55,7 +135,7 @@ bool fail(reencoder* r, const std::string& what, int error = 0)
         r->why = what;
         if (error != 0) {
             char text[AV_ERROR_MAX_STRING_SIZE] = {};
-            av_strerror(error, text, sizeof text);
+            lib->av_strerror(error, text, sizeof text);
             r->why += std::string(": ") + text;
         }
     }
@@ -87,16 +167,16 @@ bool supports_format(const AVCodec* codec, AVPixelFormat format)
 // at 1.0 to 1.3 times the bytes of the frames they replace.
 bool open_encoder(reencoder* r, const AVFrame* frame)
 {
-    const AVCodec* codec = avcodec_find_encoder_by_name(encoder_name(r->codec));
+    const AVCodec* codec = lib->avcodec_find_encoder_by_name(encoder_name(r->codec));
     if (codec == nullptr)
         return fail(r, std::string("this build's libavcodec has no ") + encoder_name(r->codec) + " encoder");
     const auto format = static_cast<AVPixelFormat>(frame->format);
     if (!supports_format(codec, format)) {
-        const char* name = av_get_pix_fmt_name(format);
+        const char* name = lib->av_get_pix_fmt_name(format);
         return fail(r, std::string(encoder_name(r->codec)) + " cannot encode pictures of pixel format " +
                            (name != nullptr ? name : "unknown"));
     }
-    r->enc = avcodec_alloc_context3(codec);
+    r->enc = lib->avcodec_alloc_context3(codec);
     AVCodecContext* enc = r->enc;
     enc->width = frame->width;
     enc->height = frame->height;
@@ -116,27 +196,27 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
         enc->global_quality = 6 * FF_QP2LAMBDA;
     } else {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        av_opt_set(enc->priv_data, "preset", "veryfast", 0);
+        lib->av_opt_set(enc->priv_data, "preset", "veryfast", 0);
     }
     if (r->codec == picture_codec::h264) {
-        av_opt_set(enc->priv_data, "crf", "20", 0);
-        av_opt_set(enc->priv_data, "profile", h264_profile_name(r->profile.profile), 0);
+        lib->av_opt_set(enc->priv_data, "crf", "20", 0);
+        lib->av_opt_set(enc->priv_data, "profile", h264_profile_name(r->profile.profile), 0);
         const std::string params = "scenecut=0:sps-id=" + std::to_string(r->profile.parameter_set_id);
-        av_opt_set(enc->priv_data, "x264-params", params.c_str(), 0);
+        lib->av_opt_set(enc->priv_data, "x264-params", params.c_str(), 0);
         if (r->profile.level > 0)
             enc->level = r->profile.level;
     } else if (r->codec == picture_codec::hevc) {
-        av_opt_set(enc->priv_data, "crf", "20", 0);
-        av_opt_set(enc->priv_data, "x265-params", "scenecut=0:bframes=0:log-level=none", 0);
+        lib->av_opt_set(enc->priv_data, "crf", "20", 0);
+        lib->av_opt_set(enc->priv_data, "x265-params", "scenecut=0:bframes=0:log-level=none", 0);
     }
-    const int error = avcodec_open2(enc, codec, nullptr);
+    const int error = lib->avcodec_open2(enc, codec, nullptr);
     return error >= 0 || fail(r, std::string("cannot open the ") + encoder_name(r->codec) + " encoder", error);
 }
 
 bool drain_encoder(reencoder* r)
 {
     for (;;) {
-        const int got = avcodec_receive_packet(r->enc, r->packet);
+        const int got = lib->avcodec_receive_packet(r->enc, r->packet);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
             return true;
         if (got < 0)
@@ -146,7 +226,7 @@ bool drain_encoder(reencoder* r)
         picture.pts = r->packet->pts;
         picture.key = (r->packet->flags & AV_PKT_FLAG_KEY) != 0;
         r->out.pictures.push_back(std::move(picture));
-        av_packet_unref(r->packet);
+        lib->av_packet_unref(r->packet);
     }
 }
 
@@ -170,20 +250,20 @@ bool take_picture(reencoder* r, AVFrame* frame)
     frame->quality = r->enc->global_quality;
     r->first_encoded = true;
     r->last_pts = pts;
-    const int sent = avcodec_send_frame(r->enc, frame);
+    const int sent = lib->avcodec_send_frame(r->enc, frame);
     return (sent >= 0 || fail(r, "the encoder refused a picture", sent)) && drain_encoder(r);
 }
 
 bool drain_decoder(reencoder* r)
 {
     for (;;) {
-        const int got = avcodec_receive_frame(r->dec, r->picture);
+        const int got = lib->avcodec_receive_frame(r->dec, r->picture);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
             return true;
         if (got < 0)
             return fail(r, "a frame cannot be decoded", got);
         const bool ok = take_picture(r, r->picture);
-        av_frame_unref(r->picture);
+        lib->av_frame_unref(r->picture);
         if (!ok)
             return false;
     }
@@ -193,7 +273,7 @@ bool set_extradata(AVCodecContext* dec, const std::vector<std::uint8_t>& config)
 {
     if (config.empty())
         return true;
-    dec->extradata = static_cast<std::uint8_t*>(av_mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    dec->extradata = static_cast<std::uint8_t*>(lib->av_mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     if (dec->extradata == nullptr)
         return false;
     std::memcpy(dec->extradata, config.data(), config.size());
@@ -205,16 +285,20 @@ bool set_extradata(AVCodecContext* dec, const std::vector<std::uint8_t>& config)
 
 bool can_reencode(picture_codec codec)
 {
-    return avcodec_find_decoder(decoder_id(codec)) != nullptr && avcodec_find_encoder_by_name(encoder_name(codec)) != nullptr;
+    lib = load_libav();
+    return lib != nullptr && lib->avcodec_find_decoder(decoder_id(codec)) != nullptr &&
+           lib->avcodec_find_encoder_by_name(encoder_name(codec)) != nullptr;
 }
 
 reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& config, reencode_profile profile,
                           std::string& why)
 {
-    // The library's own messages would reach the terminal; failures come
-    // back through why instead.
-    av_log_set_level(AV_LOG_QUIET);
-    const AVCodec* decoder = avcodec_find_decoder(decoder_id(codec));
+    lib = load_libav();
+    if (lib == nullptr) {
+        why = "libavcodec " AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR) " cannot be loaded";
+        return nullptr;
+    }
+    const AVCodec* decoder = lib->avcodec_find_decoder(decoder_id(codec));
     if (decoder == nullptr) {
         why = "this build's libavcodec has no decoder for it";
         return nullptr;
@@ -222,9 +306,9 @@ reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& 
     auto* r = new reencoder;
     r->codec = codec;
     r->profile = profile;
-    r->dec = avcodec_alloc_context3(decoder);
-    r->packet = av_packet_alloc();
-    r->picture = av_frame_alloc();
+    r->dec = lib->avcodec_alloc_context3(decoder);
+    r->packet = lib->av_packet_alloc();
+    r->picture = lib->av_frame_alloc();
     if (r->dec == nullptr || r->packet == nullptr || r->picture == nullptr || !set_extradata(r->dec, config)) {
         why = "out of memory";
         close_reencoder(r);
@@ -232,7 +316,7 @@ reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& 
     }
     r->dec->thread_count = 1;
     r->dec->pkt_timebase = AVRational{1, 1000};
-    const int error = avcodec_open2(r->dec, decoder, nullptr);
+    const int error = lib->avcodec_open2(r->dec, decoder, nullptr);
     if (error < 0) {
         fail(r, "cannot open the decoder", error);
         why = r->why;
@@ -252,12 +336,12 @@ bool reencoder_frame(reencoder* r, const std::uint8_t* data, std::size_t size, s
 {
     if (!r->why.empty())
         return false;
-    if (size > INT_MAX / 2 || av_new_packet(r->packet, static_cast<int>(size)) < 0)
+    if (size > INT_MAX / 2 || lib->av_new_packet(r->packet, static_cast<int>(size)) < 0)
         return fail(r, "out of memory");
     std::memcpy(r->packet->data, data, size);
     r->packet->pts = pts;
     if (!r->new_config.empty()) {
-        std::uint8_t* side = av_packet_new_side_data(r->packet, AV_PKT_DATA_NEW_EXTRADATA, r->new_config.size());
+        std::uint8_t* side = lib->av_packet_new_side_data(r->packet, AV_PKT_DATA_NEW_EXTRADATA, r->new_config.size());
         if (side != nullptr)
             std::memcpy(side, r->new_config.data(), r->new_config.size());
         r->new_config.clear();
@@ -265,31 +349,31 @@ bool reencoder_frame(reencoder* r, const std::uint8_t* data, std::size_t size, s
     if (keep)
         r->kept.insert(pts);
     for (;;) {
-        const int sent = avcodec_send_packet(r->dec, r->packet);
+        const int sent = lib->avcodec_send_packet(r->dec, r->packet);
         if (sent == AVERROR(EAGAIN)) {
             if (!drain_decoder(r))
                 break;
             continue;
         }
-        av_packet_unref(r->packet);
+        lib->av_packet_unref(r->packet);
         // A reference frame that does not decode spoils the pictures after it.
         if (sent < 0)
             return fail(r, "a frame cannot be decoded", sent);
         return drain_decoder(r);
     }
-    av_packet_unref(r->packet);
+    lib->av_packet_unref(r->packet);
     return false;
 }
 
 bool finish_reencoder(reencoder* r, reencoded_run& run, std::string& why)
 {
-    bool ok = r->why.empty() && avcodec_send_packet(r->dec, nullptr) >= 0 && drain_decoder(r);
+    bool ok = r->why.empty() && lib->avcodec_send_packet(r->dec, nullptr) >= 0 && drain_decoder(r);
     if (ok && !r->kept.empty())
         ok = fail(r, std::to_string(r->kept.size()) + " of the frames give no picture");
     if (ok && r->enc == nullptr)
         ok = fail(r, "no frame gives a picture");
     if (ok)
-        ok = (avcodec_send_frame(r->enc, nullptr) >= 0 || fail(r, "the encoder failed")) && drain_encoder(r);
+        ok = (lib->avcodec_send_frame(r->enc, nullptr) >= 0 || fail(r, "the encoder failed")) && drain_encoder(r);
     if (!ok) {
         why = r->why;
         return false;
@@ -304,9 +388,9 @@ void close_reencoder(reencoder* r)
 {
     if (r == nullptr)
         return;
-    avcodec_free_context(&r->dec);
-    avcodec_free_context(&r->enc);
-    av_packet_free(&r->packet);
-    av_frame_free(&r->picture);
+    lib->avcodec_free_context(&r->dec);
+    lib->avcodec_free_context(&r->enc);
+    lib->av_packet_free(&r->packet);
+    lib->av_frame_free(&r->picture);
     delete r;
 }
