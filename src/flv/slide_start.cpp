@@ -97,19 +97,22 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
     for (std::size_t j = 0; j < dts.size(); ++j) {
         const encoded_picture& picture = run.pictures[j];
         const unsigned frame_type = picture.key ? FRAME_KEYFRAME : 2;
-        std::vector<std::uint8_t> data = {static_cast<std::uint8_t>(frame_type << 4 | codec)};
+        const auto video_byte = static_cast<std::uint8_t>(frame_type << 4 | codec);
+        std::vector<std::uint8_t> data;
         if (use.codec == picture_codec::h264) {
             const std::int64_t cts = picture.pts - std::int64_t{dts[j]};
             if (cts < -0x800000 || cts > 0x7FFFFF) {
                 why = "a picture is presented too far from its frame's timestamp";
                 return false;
             }
-            data.push_back(AVC_NALU);
-            data.resize(5);
-            put_be24(data.data() + 2, static_cast<std::uint32_t>(cts) & 0xFFFFFF);
-            const std::vector<std::uint8_t> units = length_prefixed(picture.data.data(), picture.data.size());
-            data.insert(data.end(), units.begin(), units.end());
+            const auto field = static_cast<std::uint32_t>(cts) & 0xFFFFFF;
+            data = length_prefixed(picture.data.data(), picture.data.size());
+            const std::uint8_t header[] = {video_byte, AVC_NALU, static_cast<std::uint8_t>(field >> 16),
+                                           static_cast<std::uint8_t>(field >> 8), static_cast<std::uint8_t>(field)};
+            data.insert(data.begin(), std::begin(header), std::end(header));
         } else {
+            data.reserve(1 + picture.data.size());
+            data.push_back(video_byte);
             data.insert(data.end(), picture.data.begin(), picture.data.end());
         }
         total += data.size();
