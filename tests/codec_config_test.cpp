@@ -14,6 +14,18 @@ const bytes avc_config = {0x17, 0x00, 0, 0, 0, 1, 0x64, 0, 0x1F};
 const bytes hevc_config = {0x1C, 0x00, 0, 0, 0, 1, 2, 3};
 const bytes ex_config = {0x90, 'h', 'v', 'c', '1', 1, 2, 3}; // ExHeader, SequenceStart
 const bytes aac_config = {0xAF, 0x00, 0x12, 0x10};
+// Extended headers: AV1 SequenceStart and colorInfo Metadata (a command
+// frame), Opus SequenceStart (an OpusHead) and MultichannelConfig.
+const bytes av1_start = {0x90, 'a', 'v', '0', '1', 0x81, 0x08, 0x0C, 0x00};
+const bytes av1_color = {0xD4, 'a', 'v', '0', '1', 2, 0, 9, 'c', 'o', 'l', 'o', 'r', 'I', 'n', 'f', 'o', 3, 0, 0, 9};
+const bytes opus_head = {0x90, 'O', 'p', 'u', 's', 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, 0x38, 1, 0x80, 0xBB, 0, 0, 0, 0, 0};
+const bytes opus_channels = {0x94, 'O', 'p', 'u', 's', 1, 2, 0, 0, 0, 3};
+bytes ex_frame(std::uint8_t first, std::uint32_t seed, const char* fourcc)
+{
+    bytes b = tag_data(30, seed, first);
+    std::copy(fourcc, fourcc + 4, b.begin() + 1);
+    return b;
+}
 // Coded frames with a composition time offset of 0x0102 ms.
 bytes avc_frame(std::uint32_t seed, std::uint8_t first = 0x27)
 {
@@ -62,6 +74,18 @@ std::vector<carry_case> carry_cases()
          {{VIDEO, 0, 0, avc_config}, {AUDIO, 0, 0, aac_config}, {VIDEO, 1500, 0, hevc_config}, {VIDEO, 1540, 0, avc_frame(1)}},
          false,
          {{AUDIO, 0, 0, aac_config}, {VIDEO, 0, 0, hevc_config}, {VIDEO, 40, 0, avc_frame(1)}}},
+        {"extended headers: video SequenceStart and Metadata, audio SequenceStart and MultichannelConfig",
+         {{VIDEO, 0, 0, av1_start}, {VIDEO, 0, 0, av1_color}, {AUDIO, 0, 0, opus_head}, {AUDIO, 0, 0, opus_channels},
+          {VIDEO, 0, 0, ex_frame(0x91, 1, "av01")}, {AUDIO, 20, 0, ex_frame(0x91, 2, "Opus")},
+          {AUDIO, 1500, 0, ex_frame(0x91, 3, "Opus")}, {VIDEO, 1510, 0, ex_frame(0x91, 4, "av01")}},
+         false,
+         {{VIDEO, 0, 0, av1_start}, {VIDEO, 0, 0, av1_color}, {AUDIO, 0, 0, opus_head}, {AUDIO, 0, 0, opus_channels},
+          {AUDIO, 0, 0, ex_frame(0x91, 3, "Opus")}, {VIDEO, 10, 0, ex_frame(0x91, 4, "av01")}}},
+        {"extended headers in separate mode: the video ones",
+         {{VIDEO, 0, 0, av1_start}, {VIDEO, 0, 0, av1_color}, {AUDIO, 0, 0, opus_head}, {AUDIO, 0, 0, opus_channels},
+          {VIDEO, 0, 0, ex_frame(0x91, 1, "av01")}, {VIDEO, 1510, 0, ex_frame(0x91, 4, "av01")}},
+         true,
+         {{VIDEO, 0, 0, av1_start}, {VIDEO, 0, 0, av1_color}, {VIDEO, 0, 0, ex_frame(0x91, 4, "av01")}}},
         {"separate mode carries video only",
          {{VIDEO, 0, 0, avc_config}, {AUDIO, 0, 0, aac_config}, {VIDEO, 1500, 0, avc_frame(1)}},
          true,

@@ -12,17 +12,34 @@ static bool is_avc_packet(const std::uint8_t* data, std::size_t available, std::
     return (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC) && available >= 2 && data[1] == packet_type;
 }
 
+bool is_aac_config(const std::uint8_t* data, std::size_t available)
+{
+    return available >= 2 && sound_format_of(data[0]) == SOUND_AAC && data[1] == AAC_SEQUENCE_HEADER;
+}
+
+bool is_video_config(config_kind kind)
+{
+    return kind == config_kind::video || kind == config_kind::video_metadata;
+}
+
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
     if (available < 1)
         return config_kind::none;
+    const unsigned packet = data[0] & 0x0F;
     if (tag_type == TAG_VIDEO) {
         if (data[0] & VIDEO_EX_HEADER_BIT)
-            return (data[0] & 0x0F) == VIDEO_EX_SEQUENCE_START ? config_kind::video : config_kind::none;
+            return packet == VIDEO_EX_SEQUENCE_START ? config_kind::video
+                   : packet == VIDEO_EX_METADATA     ? config_kind::video_metadata
+                                                     : config_kind::none;
         if (is_avc_packet(data, available, AVC_SEQUENCE_HEADER))
             return config_kind::video;
     } else if (tag_type == TAG_AUDIO) {
-        if (sound_format_of(data[0]) == SOUND_AAC && available >= 2 && data[1] == AAC_SEQUENCE_HEADER)
+        if (sound_format_of(data[0]) == SOUND_EX_HEADER)
+            return packet == AUDIO_EX_SEQUENCE_START        ? config_kind::audio
+                   : packet == AUDIO_EX_MULTICHANNEL_CONFIG ? config_kind::audio_channels
+                                                            : config_kind::none;
+        if (is_aac_config(data, available))
             return config_kind::audio;
     }
     return config_kind::none;

@@ -6,8 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
-// Codec configuration carried into slides that do not start with their own.
-enum class config_kind { none, video, audio };
+// Codec configuration carried into slides that do not start with their own,
+// in the order a slide starts with them: the video sequence header (legacy
+// or SequenceStart), the video Metadata packet (colorInfo, which must reach
+// the decoder before the frames it describes), the audio sequence header
+// (AAC's AudioSpecificConfig or an extended SequenceStart: OpusHead, FLAC
+// STREAMINFO, ...) and the MultichannelConfig packet.
+enum class config_kind { none, video, video_metadata, audio, audio_channels };
+constexpr std::size_t CONFIG_KINDS = 4;
+bool is_video_config(config_kind kind);
 // From the tag type and the first bytes of its data (as many as available).
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
 
@@ -35,6 +42,8 @@ bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& p
 
 // SoundFormat of an audio tag's first data byte.
 unsigned sound_format_of(std::uint8_t format_byte);
+// An AAC AudioSpecificConfig tag (legacy header).
+bool is_aac_config(const std::uint8_t* data, std::size_t available);
 bool is_mp3(unsigned sound_format);
 const char* sound_format_name(unsigned sound_format);
 

@@ -29,6 +29,9 @@ constexpr std::uint8_t TAG_SCRIPT = 18;
 constexpr std::uint8_t SOUND_MP3 = 2;
 constexpr std::uint8_t SOUND_AAC = 10;
 constexpr std::uint8_t SOUND_MP3_8K = 14;
+constexpr std::uint8_t SOUND_EX_HEADER = 9; // the low nibble is the AudioPacketType
+constexpr std::uint8_t AUDIO_EX_SEQUENCE_START = 0;
+constexpr std::uint8_t AUDIO_EX_MULTICHANNEL_CONFIG = 4;
 constexpr std::uint8_t AAC_SEQUENCE_HEADER = 0;
 
 // First byte of video tag data: FrameType in the high nibble, CodecID in the
@@ -40,6 +43,7 @@ constexpr std::uint8_t VIDEO_EX_HEADER_BIT = 0x80;
 constexpr std::uint8_t VIDEO_EX_SEQUENCE_START = 0;
 constexpr std::uint8_t VIDEO_EX_CODED_FRAMES = 1;
 constexpr std::uint8_t VIDEO_EX_CODED_FRAMES_X = 3; // composition time 0
+constexpr std::uint8_t VIDEO_EX_METADATA = 4;
 constexpr std::uint8_t AVC_NALU = 1;
 
 // DataSize is 24 bits.

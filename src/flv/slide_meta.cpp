@@ -48,7 +48,7 @@ void count_video(slide_stats& s, const slide_tag& tag)
 void count_audio(slide_stats& s, const slide_tag& tag)
 {
     count_stream(s.audio, tag);
-    if (s.aac.unsupported != nullptr && classify_config(TAG_AUDIO, tag.head, tag.head_size) == config_kind::audio)
+    if (s.aac.unsupported != nullptr && is_aac_config(tag.head, tag.head_size))
         s.aac = parse_audio_specific_config(tag.head + 2, tag.head_size - 2);
 }
 

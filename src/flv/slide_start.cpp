@@ -111,9 +111,9 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
                                            static_cast<std::uint8_t>(field >> 8), static_cast<std::uint8_t>(field)};
             data.insert(data.begin(), std::begin(header), std::end(header));
         } else {
-            data.reserve(1 + picture.data.size());
-            data.push_back(video_byte);
-            data.insert(data.end(), picture.data.begin(), picture.data.end());
+            data.resize(1 + picture.data.size());
+            data[0] = video_byte;
+            std::copy(picture.data.begin(), picture.data.end(), data.begin() + 1);
         }
         total += data.size();
         if (data.size() > MAX_TAG_DATA_SIZE || total > MAX_NEW_RUN_BYTES) {

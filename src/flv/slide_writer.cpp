@@ -54,14 +54,20 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
     return true;
 }
 
+carried_tag& carried_of(carried_configs& keep, config_kind kind)
+{
+    return keep.kept[static_cast<std::size_t>(kind) - 1];
+}
+
 std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
                                             config_kind first_tag)
 {
     std::vector<const carried_tag*> carried;
-    if (with_video && keep.video.held && first_tag != config_kind::video)
-        carried.push_back(&keep.video);
-    if (with_audio && keep.audio.held && first_tag != config_kind::audio)
-        carried.push_back(&keep.audio);
+    for (std::size_t i = 0; i < CONFIG_KINDS; ++i) {
+        const auto kind = static_cast<config_kind>(i + 1);
+        if (keep.kept[i].held && kind != first_tag && (is_video_config(kind) ? with_video : with_audio))
+            carried.push_back(&keep.kept[i]);
+    }
     return carried;
 }
 
@@ -101,7 +107,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
         return result_of(src, &slide.out, copied, tag.data_size);
     }
     const std::uint64_t copied =
-        take_config_data(&slide.out, tag, src, config == config_kind::video ? keep.video : keep.audio);
+        take_config_data(&slide.out, tag, src, carried_of(keep, config));
     const std::uint8_t* trailer = nullptr;
     const std::size_t trailer_len = copied == tag.data_size ? peek_bytes(src, &trailer, PREV_TAG_SIZE_LEN) : 0;
     write_bytes(slide.out, trailer, trailer_len);
@@ -111,7 +117,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
 move_result hold_config(const tag_header& tag, config_kind config, in_stream& src, carried_configs& keep)
 {
     const std::uint64_t got =
-        take_config_data(nullptr, tag, src, config == config_kind::video ? keep.video : keep.audio);
+        take_config_data(nullptr, tag, src, carried_of(keep, config));
     return result_of(src, nullptr, got, tag.data_size);
 }
 

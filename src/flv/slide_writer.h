@@ -19,10 +19,11 @@ struct carried_tag {
     bool held = false;
 };
 
+// One of each config_kind but none, in that order.
 struct carried_configs {
-    carried_tag video;
-    carried_tag audio;
+    carried_tag kept[CONFIG_KINDS];
 };
+carried_tag& carried_of(carried_configs& keep, config_kind kind);
 
 struct audio_slide {
     out_stream out;
@@ -43,8 +44,8 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
                     const std::vector<std::uint8_t>& metadata);
 
 // The kept headers a slide starts with: each unless the slide's first tag is
-// itself a header of the same kind; video only where with_video, audio only
-// where with_audio.
+// itself a header of the same kind; video ones only where with_video, audio
+// ones only where with_audio.
 std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
                                             config_kind first_tag);
 // Writes them at the slide's timestamp 0.

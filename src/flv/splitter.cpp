@@ -231,8 +231,9 @@ void note_keyframe(split_run& run, std::uint64_t tag_offset)
 {
     run.keyframe_seen = true;
     run.keyframe_offset = tag_offset;
-    if (run.carried.video.held)
-        run.keyframe_config = run.carried.video.data;
+    const carried_tag& video = carried_of(run.carried, config_kind::video);
+    if (video.held)
+        run.keyframe_config = video.data;
     else
         run.keyframe_config.clear();
 }
@@ -355,7 +356,7 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
     const bool aac = got >= 1 && sound_format == SOUND_AAC;
-    const bool aac_config_tag = classify_config(TAG_AUDIO, head, got) == config_kind::audio;
+    const bool aac_config_tag = is_aac_config(head, got);
     if (aac_config_tag)
         take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
     // An .aac slide opens with its first frame: a configuration alone would
