@@ -6,12 +6,6 @@
 
 namespace {
 
-void append_be(amf_buffer& out, std::uint64_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
 std::uint64_t double_bits(double value)
 {
     std::uint64_t bits = 0;

@@ -1,9 +1,18 @@
 #include "flv/avc.h"
 
 #include "flv/bit_reader.h"
+#include "flv/flv_format.h"
 
 #include <algorithm>
 
+namespace {
+
+struct nal_unit {
+    const std::uint8_t* data;
+    std::size_t size;
+};
+
+// The NAL units of an Annex B stream, start codes left out.
 std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size)
 {
     std::vector<nal_unit> units;
@@ -29,18 +38,14 @@ std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size)
     return units;
 }
 
-static void put_be(std::vector<std::uint8_t>& out, std::size_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
+}  // namespace
 
 std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size)
 {
     std::vector<std::uint8_t> out;
     out.reserve(size + 16);
     for (const nal_unit& unit : annexb_units(annexb, size)) {
-        put_be(out, unit.size, 4);
+        append_be(out, unit.size, 4);
         out.insert(out.end(), unit.data, unit.data + unit.size);
     }
     return out;
@@ -81,7 +86,7 @@ parameter_sets record_units(const std::vector<std::uint8_t>& record)
 void put_units(std::vector<std::uint8_t>& record, const std::vector<nal_unit>& units)
 {
     for (const nal_unit& unit : units) {
-        put_be(record, unit.size, 2);
+        append_be(record, unit.size, 2);
         record.insert(record.end(), unit.data, unit.data + unit.size);
     }
 }

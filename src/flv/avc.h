@@ -1,18 +1,12 @@
-// H.264 (and the NAL framing HEVC shares): encoder output in Annex B, with
-// start codes, as FLV carries it, length-prefixed behind an avcC record.
+// H.264: encoder output in Annex B, with start codes; FLV carries its NAL
+// units length-prefixed, behind an avcC record.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-struct nal_unit {
-    const std::uint8_t* data;
-    std::size_t size;
-};
-// The NAL units of an Annex B stream, start codes left out.
-std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size);
-// The same units, each behind its 4-byte length.
+// The NAL units of an Annex B stream, each behind its 4-byte length.
 std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size);
 
 // The AVCDecoderConfigurationRecord of an encoder's SPS and PPS (Annex B),

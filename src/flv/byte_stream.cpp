@@ -203,7 +203,8 @@ bool open_out(out_stream& out, const std::string& path)
     out.len = 0;
     out.flushed = 0;
     out.error = 0;
-    if (kind_of_file(path) == file_kind::directory) {
+    const file_kind earlier = kind_of_file(path);
+    if (earlier == file_kind::directory) {
         out.error = EISDIR;
         return false;
     }
@@ -211,7 +212,7 @@ bool open_out(out_stream& out, const std::string& path)
     // rewritten in place, cut to its new length on closing: freeing its
     // blocks and allocating them again costs several times the copy. A
     // name shared with another file is never written through.
-    if (kind_of_file(path) == file_kind::lone_regular)
+    if (earlier == file_kind::lone_regular)
         replace_file(path, out.part_path);
     out.in_place = kind_of_file(out.part_path) == file_kind::lone_regular;
     if (out.in_place)

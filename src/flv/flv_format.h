@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // File header: Signature (3), Version (1), type flags (1), DataOffset (4).
 constexpr std::size_t FLV_HEADER_SIZE = 9;
@@ -51,6 +52,13 @@ constexpr std::uint32_t MAX_TAG_DATA_SIZE = 0xFFFFFF;
 
 // Sequence headers larger than this are not carried into later slides.
 constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;
+
+// A big-endian field of the given bytes appended to out.
+inline void append_be(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
 
 // Big-endian fields of 0 to 4 bytes; a length of 0 or less yields 0.
 std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length);

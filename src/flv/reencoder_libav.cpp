@@ -1,5 +1,5 @@
-// The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libx265
-// and the native Sorenson H.263 encoder. The libraries are loaded when a
+// The codec seam on FFmpeg's libavcodec: its decoders, and libx264 and the
+// native Sorenson H.263 encoder. The libraries are loaded when a
 // slide first needs them: linked in, they and the hundred libraries behind
 // them would cost every run some 15 ms and 16 MiB before its first byte.
 #include "flv/reencoder.h"
@@ -113,7 +113,6 @@ AVCodecID decoder_id(picture_codec codec)
 {
     switch (codec) {
     case picture_codec::h263: return AV_CODEC_ID_FLV1;
-    case picture_codec::hevc: return AV_CODEC_ID_HEVC;
     case picture_codec::h264: break;
     }
     return AV_CODEC_ID_H264;
@@ -123,7 +122,6 @@ const char* encoder_name(picture_codec codec)
 {
     switch (codec) {
     case picture_codec::h263: return "flv";
-    case picture_codec::hevc: return "libx265";
     case picture_codec::h264: break;
     }
     return "libx264";
@@ -205,9 +203,6 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
         lib->av_opt_set(enc->priv_data, "x264-params", params.c_str(), 0);
         if (r->profile.level > 0)
             enc->level = r->profile.level;
-    } else if (r->codec == picture_codec::hevc) {
-        lib->av_opt_set(enc->priv_data, "crf", "20", 0);
-        lib->av_opt_set(enc->priv_data, "x265-params", "scenecut=0:bframes=0:log-level=none", 0);
     }
     const int error = lib->avcodec_open2(enc, codec, nullptr);
     return error >= 0 || fail(r, std::string("cannot open the ") + encoder_name(r->codec) + " encoder", error);

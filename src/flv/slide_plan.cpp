@@ -75,7 +75,6 @@ slide_frames find_slide_frames(in_stream& look, const slide_range& range)
             if (!frames.has_frame) {
                 frames.has_frame = true;
                 frames.starts_on_keyframe = key;
-                frames.first_ts = tag.timestamp;
                 if (key)
                     return frames;
             } else if (key) {

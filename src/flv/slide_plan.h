@@ -32,7 +32,6 @@ struct slide_range {
 struct slide_frames {
     bool has_frame = false;
     bool starts_on_keyframe = false;
-    std::uint32_t first_ts = 0;
     bool has_keyframe = false; // a keyframe after the first frame, in the slide
     std::uint64_t keyframe_offset = 0;
     std::uint32_t keyframe_ts = 0;
