@@ -241,3 +241,57 @@ TEST_F(SlideMetadata, KeyframeIndexTooLargeIsLeftOut)
 }
 
 }  // namespace
+
+namespace {
+
+// Behind extended headers: the codec ids are the FourCCs' numbers, the
+// audio facts come from the codec's configuration (or are left out), and
+// the keyframes are found.
+TEST_F(SlideMetadata, ExtendedHeadersTellTheirOwnFacts)
+{
+    const bytes av1_start = {0x90, 'a', 'v', '0', '1', 0x81, 0x08, 0x0C, 0x00};
+    const bytes opus_head = {0x90, 'O', 'p', 'u', 's', 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd',
+                             1, 2, 0x38, 1, 0x80, 0xBB, 0, 0, 0, 0, 0};
+    // STREAMINFO behind its block header: 44.1 kHz, 2 channels, 16 bits.
+    const bytes flac_info = {0x90, 'f', 'L', 'a', 'C', 0x80, 0, 0, 34, 0x10, 0, 0x10, 0, 0, 0, 0, 0, 0, 0,
+                             0x0A, 0xC4, 0x42, 0xF0, 0, 0, 0, 0};
+    struct facts_case {
+        const char* name;
+        bytes audio_config;
+        double codec_id, rate, size, stereo; // NAN: left out
+    };
+    const facts_case cases[] = {
+        {"Opus", opus_head, 1332770163, 48000, NAN, 1},
+        {"FLAC", flac_info, 1716281667, 44100, 16, 1},
+        {"an unknown FourCC", {0x90, 'x', 'y', 'z', 'w', 1, 2, 3}, 2021227127, NAN, NAN, NAN},
+    };
+    for (const facts_case& c : cases) {
+        std::vector<test_tag> tags = {{9, 0, 0, av1_start}, {8, 0, 0, c.audio_config}};
+        for (std::uint32_t t = 0; t <= 3000; t += 20) {
+            bytes frame = tag_data(40, t, t % 1000 == 0 ? 0x91 : 0xA1); // CodedFrames, key or inter
+            std::copy(av1_start.begin() + 1, av1_start.begin() + 5, frame.begin() + 1);
+            if (t % 40 == 0)
+                tags.push_back({9, t, 0, frame});
+            bytes sound = tag_data(30, t + 1, 0x91);
+            std::copy(c.audio_config.begin() + 1, c.audio_config.begin() + 5, sound.begin() + 1);
+            tags.push_back({8, t, 0, sound});
+        }
+        ASSERT_EQ(cut(make_recording(tags), "00:00:01:999", false).warnings, "") << c.name;
+        const bytes m = parse_flv(read_file(slide_path(1))).metadata;
+        EXPECT_EQ(meta_number(m, "videocodecid"), 1635135537) << c.name;
+        EXPECT_EQ(meta_number(m, "audiocodecid"), c.codec_id) << c.name;
+        for (const auto& [key, expected] : {std::pair{"audiosamplerate", c.rate}, {"audiosamplesize", c.size}}) {
+            if (std::isnan(expected)) {
+                EXPECT_TRUE(std::isnan(meta_number(m, key))) << c.name << " " << key;
+            } else {
+                EXPECT_EQ(meta_number(m, key), expected) << c.name << " " << key;
+            }
+        }
+        EXPECT_EQ(has_bytes(m, {0, 6, 's', 't', 'e', 'r', 'e', 'o', 1, 1}), c.stereo == 1) << c.name;
+        // Slide 1 begins at 2000, a keyframe, carried headers before it.
+        EXPECT_TRUE(has_bytes(m, {0, 12, 'h', 'a', 's', 'K', 'e', 'y', 'f', 'r', 'a', 'm', 'e', 's', 1, 1})) << c.name;
+        EXPECT_EQ(meta_number(m, "lastkeyframetimestamp"), 1.0) << c.name;
+    }
+}
+
+}  // namespace

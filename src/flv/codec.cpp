@@ -221,7 +221,8 @@ void make_adts_header(const aac_config& config, std::size_t payload_size, std::u
 
 unsigned frame_type_of(std::uint8_t video_byte)
 {
-    return video_byte >> 4;
+    // Behind the extended header the frame type has three bits.
+    return (video_byte & VIDEO_EX_HEADER_BIT) != 0 ? (video_byte >> 4) & 7 : video_byte >> 4;
 }
 
 unsigned video_codec_of(std::uint8_t video_byte)

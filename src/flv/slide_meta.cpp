@@ -14,6 +14,8 @@ namespace {
 // non-zero step between timestamps.
 void count_stream(stream_stats& st, const slide_tag& tag)
 {
+    if (st.fourcc == 0)
+        st.fourcc = fourcc_of(tag.type, tag.head, tag.head_size);
     if (st.tags == 0) {
         st.first_ts = tag.ts;
         st.first_byte = tag.head_size > 0 ? tag.head[0] : 0;
@@ -50,6 +52,8 @@ void count_audio(slide_stats& s, const slide_tag& tag)
     count_stream(s.audio, tag);
     if (s.aac.unsupported != nullptr && is_aac_config(tag.head, tag.head_size))
         s.aac = parse_audio_specific_config(tag.head + 2, tag.head_size - 2);
+    if (!s.has_audio_facts)
+        s.has_audio_facts = audio_facts_of(tag.head, tag.head_size, s.codec_facts);
 }
 
 }  // namespace
@@ -156,9 +160,26 @@ void write_video_fields(field_writer& f, const slide_stats& s, const std::vector
     }
     f.number("videodatarate", kbit_per_s(s.video.payload, duration));
     f.number("framerate", duration > 0 ? static_cast<double>(s.video.tags) / duration : 0);
-    f.number("videocodecid", video_codec_of(s.video.first_byte));
+    // Behind an extended header, the FourCC as a number, as encoders write it.
+    f.number("videocodecid", s.video.fourcc != 0 ? s.video.fourcc : video_codec_of(s.video.first_byte));
     f.number("videosize", static_cast<double>(s.video.size));
     f.number("lastkeyframetimestamp", seconds(s.last_keyframe_ts));
+}
+
+// Behind the extended header, what the codec's configuration tells, and
+// nothing where it tells nothing: the header bits mean something else there.
+void write_extended_audio_fields(field_writer& f, const slide_stats& s)
+{
+    f.number("audiocodecid", s.audio.fourcc);
+    if (!s.has_audio_facts)
+        return;
+    const audio_facts& facts = s.codec_facts;
+    if (facts.sample_rate != 0)
+        f.number("audiosamplerate", facts.sample_rate);
+    if (facts.sample_size != 0)
+        f.number("audiosamplesize", facts.sample_size);
+    if (facts.channels != 0)
+        f.boolean("stereo", facts.channels >= 2);
 }
 
 // AAC's header bits always say 44 kHz stereo; its AudioSpecificConfig tells
@@ -169,10 +190,14 @@ void write_audio_fields(field_writer& f, const slide_stats& s, double duration)
     const std::uint8_t b = s.audio.first_byte;
     const bool aac = sound_format_of(b) == SOUND_AAC && s.aac.unsupported == nullptr;
     f.number("audiodatarate", kbit_per_s(s.audio.payload, duration));
-    f.number("audiocodecid", sound_format_of(b));
-    f.number("audiosamplerate", aac ? aac_sample_rate(s.aac) : rates[(b >> 2) & 3]);
-    f.number("audiosamplesize", (b & 2) != 0 ? 16 : 8);
-    f.boolean("stereo", aac ? s.aac.channels >= 2 : (b & 1) != 0);
+    if (sound_format_of(b) == SOUND_EX_HEADER) {
+        write_extended_audio_fields(f, s);
+    } else {
+        f.number("audiocodecid", sound_format_of(b));
+        f.number("audiosamplerate", aac ? aac_sample_rate(s.aac) : rates[(b >> 2) & 3]);
+        f.number("audiosamplesize", (b & 2) != 0 ? 16 : 8);
+        f.boolean("stereo", aac ? s.aac.channels >= 2 : (b & 1) != 0);
+    }
     f.number("audiosize", static_cast<double>(s.audio.size));
 }
 

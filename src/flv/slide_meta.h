@@ -3,6 +3,7 @@
 #pragma once
 
 #include "flv/amf.h"
+#include "flv/audio_config.h"
 #include "flv/codec.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct stream_stats {
     std::uint32_t first_ts = 0, prev_ts = 0;
     std::uint32_t frame_gap = 0; // first non-zero step between timestamps
     std::uint8_t first_byte = 0;
+    std::uint32_t fourcc = 0; // of the first tag behind an extended header
 };
 
 struct slide_stats {
@@ -38,6 +40,8 @@ struct slide_stats {
     bool has_picture = false;
     picture_size picture;
     aac_config aac; // of the first AAC sequence header, which knows the real rate
+    bool has_audio_facts = false; // of the first extended audio header that tells them
+    audio_facts codec_facts;
 
     std::uint64_t frames = 0;     // audio and video frames the file holds
     bool slide_has_frames = false; // the slide holds some, in any of its files

@@ -8,7 +8,7 @@
 
 namespace {
 
-// An AVC sequence header is read further, for the picture size.
+// A sequence header is read this far for what it tells.
 constexpr std::size_t CONFIG_HEAD_SIZE = 512;
 
 // A walk over the headers of a slide's range, which ends at the tag that
@@ -48,10 +48,14 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     walk.tag = decode_tag_header(walk.header);
     walk.head = walk.header + TAG_HEADER_SIZE;
     walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, walk.tag.data_size);
-    const bool avc_config = walk.tag.type == TAG_VIDEO &&
-                            classify_config(TAG_VIDEO, walk.head, walk.head_size) == config_kind::video &&
-                            video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC;
-    if (avc_config) {
+    // An AVC sequence header is read further for the picture size, an
+    // extended audio one for the codec's own facts.
+    const config_kind config = classify_config(walk.tag.type, walk.head, walk.head_size);
+    const bool read_further =
+        (config == config_kind::video && walk.tag.type == TAG_VIDEO && video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC &&
+         (walk.head[0] & VIDEO_EX_HEADER_BIT) == 0) ||
+        (config == config_kind::audio && sound_format_of(walk.head[0]) == SOUND_EX_HEADER);
+    if (read_further) {
         const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
         walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);
         walk.head = walk.bytes + TAG_HEADER_SIZE;

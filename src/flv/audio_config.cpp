@@ -1,0 +1,71 @@
+#include "flv/audio_config.h"
+
+#include "flv/codec.h"
+#include "flv/flv_format.h"
+
+namespace {
+
+constexpr std::size_t EX_AUDIO_HEADER = 5; // format byte, FourCC
+
+// RFC 7845: "OpusHead", version, channel count, pre-skip, input rate, ...
+// Opus always decodes at 48 kHz; the input rate is only informative.
+bool opus_facts(const std::uint8_t* head, std::size_t size, audio_facts& facts)
+{
+    static const char magic[] = "OpusHead";
+    if (size < 19)
+        return false;
+    for (std::size_t i = 0; i < 8; ++i)
+        if (head[i] != static_cast<std::uint8_t>(magic[i]))
+            return false;
+    facts.sample_rate = 48000;
+    facts.channels = head[9];
+    return facts.channels > 0;
+}
+
+// The STREAMINFO block behind its 4-byte block header: block and frame
+// sizes (10 bytes), then 20 bits of rate, 3 of channels - 1, 5 of bits per
+// sample - 1.
+bool flac_facts(const std::uint8_t* block, std::size_t size, audio_facts& facts)
+{
+    if (size < 4 + 13 || (block[0] & 0x7F) != 0)
+        return false;
+    const std::uint8_t* info = block + 4 + 10;
+    facts.sample_rate = std::uint32_t{info[0]} << 12 | std::uint32_t{info[1]} << 4 | info[2] >> 4;
+    facts.channels = ((info[2] >> 1) & 7) + 1;
+    facts.sample_size = ((info[2] & 1) << 4 | info[3] >> 4) + 1;
+    return facts.sample_rate > 0;
+}
+
+bool aac_facts(const std::uint8_t* asc, std::size_t size, audio_facts& facts)
+{
+    const aac_config config = parse_audio_specific_config(asc, size);
+    facts.sample_rate = aac_sample_rate(config);
+    facts.channels = config.channels;
+    return facts.sample_rate > 0;
+}
+
+}  // namespace
+
+std::uint32_t fourcc_of(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+{
+    if (available < 5)
+        return 0;
+    const bool extended = tag_type == TAG_VIDEO ? (data[0] & VIDEO_EX_HEADER_BIT) != 0
+                                                : tag_type == TAG_AUDIO && sound_format_of(data[0]) == SOUND_EX_HEADER;
+    return extended ? get_be(data + 1, 4) : 0;
+}
+
+bool audio_facts_of(const std::uint8_t* data, std::size_t available, audio_facts& facts)
+{
+    if (available <= EX_AUDIO_HEADER || classify_config(TAG_AUDIO, data, available) != config_kind::audio ||
+        sound_format_of(data[0]) != SOUND_EX_HEADER)
+        return false;
+    const std::uint8_t* config = data + EX_AUDIO_HEADER;
+    const std::size_t size = available - EX_AUDIO_HEADER;
+    switch (fourcc_of(TAG_AUDIO, data, available)) {
+    case FOURCC_OPUS: return opus_facts(config, size, facts);
+    case FOURCC_FLAC: return flac_facts(config, size, facts);
+    case FOURCC_AAC: return aac_facts(config, size, facts);
+    default: return false;
+    }
+}
