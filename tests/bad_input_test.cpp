@@ -124,6 +124,39 @@ TEST(BadInput, KeyframeFarBackStartsAsCut)
     fs::remove_all(dir);
 }
 
+// An OpusHead that cannot start an Ogg Opus file: a warning naming its byte
+// offset, and the packets go to .mp3 as raw payload, nothing invented.
+TEST(BadInput, OpusHeadsThatCannotStartAFile)
+{
+    const bytes head = {0x90, 'O', 'p', 'u', 's', 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 6, 0x38, 1,
+                        0x80, 0xBB, 0, 0, 0, 0, 0}; // six channels, mapping family 0
+    struct opus_case {
+        const char* name;
+        bytes sequence_start;
+        const char* fault;
+    };
+    const opus_case cases[] = {
+        {"six channels in mapping family 0", head, "an OpusHead whose channel mapping cannot hold its channel count"},
+        {"cut short", bytes(head.begin(), head.begin() + 12), "no OpusHead"},
+    };
+    for (const opus_case& c : cases) {
+        const fs::path dir = make_scratch_dir("opus_head");
+        std::vector<test_tag> tags = {{8, 0, 0, c.sequence_start}};
+        for (std::uint32_t t = 0; t < 200; t += 20)
+            tags.push_back({8, t, 0, {0x91, 'O', 'p', 'u', 's', 0xFC, 0xAA, 0xBB}});
+        write_file(dir / "talk.flv", make_recording(tags));
+        write_text(dir / "talk.cue", "");
+        const split_outcome r = split_here(dir / "talk.flv", dir / "talk.cue", true);
+        EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
+        EXPECT_NE(r.warnings.find("the Opus SequenceStart at byte offset 13 has " + std::string(c.fault)),
+                  std::string::npos) << c.name << ": " << r.warnings;
+        EXPECT_FALSE(fs::exists(dir / "talk_0.opus")) << c.name;
+        // Each packet's payload as it stands (the FourCC and the packet), no more.
+        EXPECT_EQ(read_file(dir / "talk_0.mp3").size(), 10u * 7) << c.name;
+        fs::remove_all(dir);
+    }
+}
+
 TEST(BadInput, FolderGivenAsRecording)
 {
     const fs::path dir = make_scratch_dir("folder_recording");

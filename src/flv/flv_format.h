@@ -32,6 +32,7 @@ constexpr std::uint8_t SOUND_AAC = 10;
 constexpr std::uint8_t SOUND_MP3_8K = 14;
 constexpr std::uint8_t SOUND_EX_HEADER = 9; // the low nibble is the AudioPacketType
 constexpr std::uint8_t AUDIO_EX_SEQUENCE_START = 0;
+constexpr std::uint8_t AUDIO_EX_CODED_FRAMES = 1;
 constexpr std::uint8_t AUDIO_EX_MULTICHANNEL_CONFIG = 4;
 constexpr std::uint8_t AAC_SEQUENCE_HEADER = 0;
 

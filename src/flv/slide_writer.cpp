@@ -7,6 +7,14 @@ bool is_open(const out_stream& out)
     return out.file != nullptr;
 }
 
+bool close_audio_slide(audio_slide& slide)
+{
+    if (is_open(slide.out) && slide.ogg)
+        finish_ogg_opus(slide.opus, slide.out);
+    slide.ogg = false;
+    return close_out(slide.out);
+}
+
 // The tag's header at the given timestamp. Encoded in place, since copying
 // freshly stored bytes (a header, or a tag_header) stalls the hot path.
 static void write_tag_header(out_stream& out, const tag_header& tag, std::uint32_t timestamp)

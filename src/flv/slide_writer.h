@@ -7,6 +7,7 @@
 #include "flv/byte_stream.h"
 #include "flv/codec.h"
 #include "flv/flv_format.h"
+#include "flv/ogg_opus.h"
 
 #include <cstdint>
 #include <string>
@@ -28,7 +29,11 @@ carried_tag& carried_of(carried_configs& keep, config_kind kind);
 struct audio_slide {
     out_stream out;
     bool adts = false; // AAC frames behind ADTS headers, not raw payload
+    bool ogg = false;  // Opus packets on Ogg pages
+    ogg_opus_stream opus;
 };
+// Ends what the file's framing needs ended, then closes it as close_out does.
+bool close_audio_slide(audio_slide& slide);
 
 struct flv_slide {
     out_stream out;

@@ -3,6 +3,7 @@
 #include "cue/cue_list.h"
 #include "flv/cut_rule.h"
 #include "flv/amf.h"
+#include "flv/audio_config.h"
 #include "flv/platform.h"
 #include "flv/slide_name.h"
 #include "flv/slide_plan.h"
@@ -31,6 +32,10 @@ struct split_run {
     flv_slide flv;
     audio_slide audio;
     aac_config aac; // the recording's most recent AudioSpecificConfig
+    std::vector<std::uint8_t> opus_head; // the most recent OpusHead
+    const char* opus_fault = "no OpusHead before the first packet"; // why it cannot start a file; nullptr if it can
+    bool opus_seen = false; // a slide before this one had Opus packets
+    std::vector<std::uint8_t> packet;
     carried_configs carried;
     bool keyframe_seen = false;
     std::uint64_t keyframe_offset = 0; // header of the most recent video keyframe
@@ -79,12 +84,14 @@ split_result failed(split_failure failure, const std::string& path, int error)
 // The audio file closes before the .flv file; both must land whole.
 bool close_slide_files(split_run& run, split_result& result)
 {
-    for (out_stream* out : {&run.audio.out, &run.flv.out}) {
-        if (!close_out(*out)) {
-            result = failed(split_failure::write_slide, out->path, out->error);
-            discard_out(run.flv.out);
-            return false;
-        }
+    if (!close_audio_slide(run.audio)) {
+        result = failed(split_failure::write_slide, run.audio.out.path, run.audio.out.error);
+        discard_out(run.flv.out);
+        return false;
+    }
+    if (!close_out(run.flv.out)) {
+        result = failed(split_failure::write_slide, run.flv.out.path, run.flv.out.error);
+        return false;
     }
     return true;
 }
@@ -347,6 +354,65 @@ move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_for
     return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
 }
 
+// Opus goes to .opus slides as Ogg Opus once an OpusHead has come that can
+// start one; a SequenceStart tag writes nothing itself.
+move_result take_opus_head(split_run& run, const tag_header& tag, std::uint64_t tag_offset)
+{
+    constexpr std::uint32_t EX_HEADER = 5, MAX_HEAD = 1024;
+    in_stream& in = run.reader.in;
+    const std::uint32_t size = tag.data_size - EX_HEADER;
+    if (tag.data_size < EX_HEADER || size > MAX_HEAD) {
+        run.opus_fault = "an OpusHead of an impossible size";
+        return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+    }
+    const std::uint64_t skipped = skip_bytes(in, EX_HEADER);
+    run.opus_head.resize(size);
+    const std::size_t got = read_bytes(in, run.opus_head.data(), size);
+    run.opus_fault = got < size ? "an OpusHead cut short" : opus_head_fault(run.opus_head.data(), size);
+    if (run.opus_fault != nullptr && size > 0)
+        warn(run, "%s: the Opus SequenceStart at byte offset %llu has %s; the Opus packets after it go to .mp3 slide "
+                  "files as raw payload",
+             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.opus_fault);
+    return result_of(in, nullptr, skipped + got, tag.data_size);
+}
+
+move_result write_opus_tag(split_run& run, const tag_header& tag, split_result& result)
+{
+    constexpr std::uint32_t EX_HEADER = 5;
+    in_stream& in = run.reader.in;
+    if (!is_open(run.audio.out)) {
+        const std::string path = slide_file_name(run.base_name, run.cur_slide, "opus");
+        if (names_an_input(run, path, result))
+            return move_result::failed;
+        if (!open_out(run.audio.out, path))
+            return cannot_create(run.audio.out, result);
+        run.audio.ogg = true;
+        start_ogg_opus(run.audio.opus, run.audio.out, run.opus_head, !run.opus_seen,
+                       static_cast<std::uint32_t>(run.cur_slide) + 1);
+    }
+    run.opus_seen = true;
+    if (tag.data_size <= EX_HEADER)
+        return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+    const std::uint64_t skipped = skip_bytes(in, EX_HEADER);
+    run.packet.resize(tag.data_size - EX_HEADER);
+    const std::size_t got = read_bytes(in, run.packet.data(), run.packet.size());
+    if (got == run.packet.size())
+        write_opus_packet(run.audio.opus, run.audio.out, run.packet.data(), got);
+    return result_of(in, &run.audio.out, skipped + got, tag.data_size);
+}
+
+// Opus behind the extended header: its SequenceStart and coded frames;
+// MultichannelConfig and other packets reach no audio file.
+move_result route_opus(split_run& run, const tag_header& tag, unsigned packet_type, std::uint64_t tag_offset,
+                       split_result& result)
+{
+    if (packet_type == AUDIO_EX_SEQUENCE_START)
+        return take_opus_head(run, tag, tag_offset);
+    if (packet_type == AUDIO_EX_CODED_FRAMES)
+        return write_opus_tag(run, tag, result);
+    return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+}
+
 // An AudioSpecificConfig longer than this is read no further.
 constexpr std::size_t ASC_READ_MAX = 64;
 
@@ -356,6 +422,13 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
     const bool aac = got >= 1 && sound_format == SOUND_AAC;
+    // Opus as Ogg Opus once there is an OpusHead that can start a file, and
+    // in an .opus slide; otherwise as raw payload like any other format.
+    const bool opus = sound_format == SOUND_EX_HEADER && fourcc_of(TAG_AUDIO, head, got) == FOURCC_OPUS;
+    const unsigned ex_packet = got >= 1 ? head[0] & 0x0F : 0;
+    if (opus && (ex_packet == AUDIO_EX_SEQUENCE_START ||
+                 (is_open(run.audio.out) ? run.audio.ogg : run.opus_fault == nullptr)))
+        return route_opus(run, tag, ex_packet, tag_offset, result);
     const bool aac_config_tag = is_aac_config(head, got);
     if (aac_config_tag)
         take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
