@@ -148,7 +148,7 @@ TEST(BadInput, OpusHeadsThatCannotStartAFile)
         write_text(dir / "talk.cue", "");
         const split_outcome r = split_here(dir / "talk.flv", dir / "talk.cue", true);
         EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
-        EXPECT_NE(r.warnings.find("the Opus SequenceStart at byte offset 13 has " + std::string(c.fault)),
+        EXPECT_NE(r.warnings.find("the audio SequenceStart at byte offset 13 has " + std::string(c.fault)),
                   std::string::npos) << c.name << ": " << r.warnings;
         EXPECT_FALSE(fs::exists(dir / "talk_0.opus")) << c.name;
         // Each packet's payload as it stands (the FourCC and the packet), no more.

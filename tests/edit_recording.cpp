@@ -4,11 +4,12 @@
 //   delay IN OUT MS          every frame MS later, script data and sequence
 //                            headers left at their times, as a stream whose
 //                            first frame comes late;
-//   opus IN.opus OUT         the packets of an Ogg Opus file in Opus tags behind
-//                            the extended audio header (SequenceStart with the
-//                            OpusHead, MultichannelConfig, CodedFrames), as
-//                            today's encoders write them; prints the samples
-//                            the packets hold and the pre-skip.
+//   audio FOURCC IN OUT      the packets of an Ogg Opus or Ogg FLAC file, or
+//                            the frames of a raw AC-3 or E-AC-3 file, in tags
+//                            behind the extended audio header (SequenceStart,
+//                            MultichannelConfig for Opus, CodedFrames), as
+//                            today's encoders write them; for Opus, prints
+//                            the samples the packets hold and the pre-skip.
 #include "flv/ogg_opus.h"
 #include "flv_builder.h"
 
@@ -47,26 +48,63 @@ std::vector<bytes> ogg_packets(const bytes& file)
     return packets;
 }
 
-int opus_recording(const char* in, const char* out)
+// The syncframes of a raw AC-3 (48 kHz) or E-AC-3 file.
+std::vector<bytes> dolby_frames(const bytes& file)
 {
-    const std::vector<bytes> packets = ogg_packets(read_file(in));
-    if (packets.size() < 3 || packets[0].size() < 19)
+    static const unsigned kbit[19] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640};
+    std::vector<bytes> frames;
+    for (std::size_t pos = 0; pos + 6 <= file.size() && file[pos] == 0x0B && file[pos + 1] == 0x77;) {
+        const unsigned bsid = file[pos + 5] >> 3;
+        const std::size_t size = bsid > 10 ? ((std::size_t{file[pos + 2]} & 7) << 8 | file[pos + 3]) * 2 + 2
+                                           : std::size_t{kbit[(file[pos + 4] & 0x3F) / 2 % 19]} * 4;
+        if (pos + size > file.size())
+            break;
+        frames.emplace_back(file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos + size));
+        pos += size;
+    }
+    return frames;
+}
+
+int audio_recording(const std::string& name, const char* in, const char* out)
+{
+    const bytes file = read_file(in);
+    const bool ogg = name == "Opus" || name == "fLaC";
+    std::vector<bytes> packets = ogg ? ogg_packets(file) : dolby_frames(file);
+    if (packets.size() < 3 || name.size() != 4)
         return 1;
-    const bytes& head = packets[0];
-    const auto ex = [](std::uint8_t packet_type, const bytes& data) {
-        bytes tag = {static_cast<std::uint8_t>(0x90 | packet_type), 'O', 'p', 'u', 's'};
-        tag.insert(tag.end(), data.begin(), data.end());
+    const auto ex = [&name](std::uint8_t packet_type, const bytes& data) {
+        bytes tag(5 + data.size());
+        tag[0] = static_cast<std::uint8_t>(0x90 | packet_type);
+        std::copy(name.begin(), name.end(), tag.begin() + 1);
+        std::copy(data.begin(), data.end(), tag.begin() + 5);
         return tag;
     };
-    std::vector<test_tag> tags = {{8, 0, 0, ex(0, head)}, {8, 0, 0, ex(4, {1, head[9], 0, 0, 0, 3})}};
+    std::vector<test_tag> tags;
+    std::size_t first_frame = 0;
+    unsigned frame_samples = 1536, pre_skip = 0;
+    if (name == "Opus") {
+        const bytes& head = packets[0];
+        tags = {{8, 0, 0, ex(0, head)}, {8, 0, 0, ex(4, {1, head[9], 0, 0, 0, 3})}};
+        first_frame = 2;
+        pre_skip = head[10] | head[11] << 8;
+    } else if (name == "fLaC") {
+        // 0x7F "FLAC", version, header count, "fLaC", then the STREAMINFO block.
+        const bytes& first = packets[0];
+        if (first.size() < 13 + 38)
+            return 1;
+        tags = {{8, 0, 0, ex(0, bytes(first.begin() + 13, first.begin() + 13 + 38))}};
+        first_frame = 1 + (std::size_t{first[7]} << 8 | first[8]);
+        frame_samples = std::uint32_t{first[17]} << 8 | first[18];
+    }
     std::uint64_t samples = 0;
-    for (std::size_t i = 2; i < packets.size(); ++i) {
+    for (std::size_t i = first_frame; i < packets.size(); ++i) {
         const auto ms = static_cast<std::uint32_t>(samples / 48);
         tags.push_back({8, ms & 0xFFFFFF, static_cast<std::uint8_t>(ms >> 24), ex(1, packets[i])});
-        samples += opus_packet_samples(packets[i].data(), packets[i].size());
+        samples += name == "Opus" ? opus_packet_samples(packets[i].data(), packets[i].size()) : frame_samples;
     }
     write_file(out, make_recording(tags));
-    std::printf("samples %llu pre_skip %u\n", static_cast<unsigned long long>(samples), head[10] | head[11] << 8);
+    if (name == "Opus")
+        std::printf("samples %llu pre_skip %u\n", static_cast<unsigned long long>(samples), pre_skip);
     return 0;
 }
 
@@ -74,10 +112,10 @@ int opus_recording(const char* in, const char* out)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::string(argv[1]) == "opus")
-        return opus_recording(argv[2], argv[3]);
     if (argc != 5)
         return 2;
+    if (std::string(argv[1]) == "audio")
+        return audio_recording(argv[2], argv[3], argv[4]);
     const std::string mode = argv[1];
     const parsed_flv in = parse_flv(read_file(argv[2]));
     const auto ms = static_cast<std::uint32_t>(std::stoul(argv[4]));

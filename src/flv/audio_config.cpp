@@ -2,6 +2,9 @@
 
 #include "flv/codec.h"
 #include "flv/flv_format.h"
+#include "flv/ogg_opus.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -68,4 +71,37 @@ bool audio_facts_of(const std::uint8_t* data, std::size_t available, audio_facts
     case FOURCC_AAC: return aac_facts(config, size, facts);
     default: return false;
     }
+}
+
+const extended_audio_file* extended_audio_file_of(std::uint32_t fourcc)
+{
+    static const extended_audio_file files[] = {
+        {FOURCC_OPUS, "opus", true, true},  {FOURCC_FLAC, "flac", false, true}, {FOURCC_AC3, "ac3", false, false},
+        {FOURCC_EAC3, "eac3", false, false}, {FOURCC_MP3, "mp3", false, false},
+    };
+    for (const extended_audio_file& file : files)
+        if (file.fourcc == fourcc)
+            return &file;
+    return nullptr;
+}
+
+const char* audio_start_fault(std::uint32_t fourcc, const std::uint8_t* config, std::size_t size)
+{
+    if (fourcc == FOURCC_OPUS)
+        return opus_head_fault(config, size);
+    constexpr std::size_t STREAMINFO_BLOCK = 4 + 34;
+    if (fourcc == FOURCC_FLAC && (size < STREAMINFO_BLOCK || (config[0] & 0x7F) != 0))
+        return "no FLAC STREAMINFO block";
+    return nullptr;
+}
+
+std::vector<std::uint8_t> flac_file_header(const std::vector<std::uint8_t>& stream_info_block)
+{
+    constexpr std::size_t BLOCK = 4 + 34;
+    std::vector<std::uint8_t> header(4 + BLOCK);
+    const char marker[] = "fLaC";
+    std::copy(marker, marker + 4, header.begin());
+    std::copy(stream_info_block.begin(), stream_info_block.begin() + BLOCK, header.begin() + 4);
+    header[4] = 0x80; // the last metadata block, STREAMINFO
+    return header;
 }

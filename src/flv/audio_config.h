@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // FourCCs as FLV's extended headers and onMetaData's codec ids give them.
 constexpr std::uint32_t fourcc(const char (&name)[5])
@@ -13,6 +14,25 @@ constexpr std::uint32_t fourcc(const char (&name)[5])
            std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
 }
 constexpr std::uint32_t FOURCC_OPUS = fourcc("Opus"), FOURCC_FLAC = fourcc("fLaC"), FOURCC_AAC = fourcc("mp4a");
+constexpr std::uint32_t FOURCC_AC3 = fourcc("ac-3"), FOURCC_EAC3 = fourcc("ec-3"), FOURCC_MP3 = fourcc(".mp3");
+
+// The audio file a codec behind the extended header gets in separate mode:
+// its extension, and whether it is Ogg Opus or the codec's frames one after
+// the other (behind a file header built from the SequenceStart where the
+// codec has one: FLAC's).
+struct extended_audio_file {
+    std::uint32_t fourcc;
+    const char* ext;
+    bool ogg;
+    bool needs_start; // no file without a usable SequenceStart
+};
+// nullptr for a codec without a file of its own (it goes to .mp3 as raw payload).
+const extended_audio_file* extended_audio_file_of(std::uint32_t fourcc);
+// Why a SequenceStart's data (behind the 5-byte header) cannot start the
+// codec's file; nullptr when it can.
+const char* audio_start_fault(std::uint32_t fourcc, const std::uint8_t* config, std::size_t size);
+// The file header FLAC needs: "fLaC" and the STREAMINFO block, marked last.
+std::vector<std::uint8_t> flac_file_header(const std::vector<std::uint8_t>& stream_info_block);
 
 // The FourCC of an extended audio or video header, 0 where the tag has none.
 std::uint32_t fourcc_of(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);

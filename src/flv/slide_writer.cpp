@@ -12,6 +12,7 @@ bool close_audio_slide(audio_slide& slide)
     if (is_open(slide.out) && slide.ogg)
         finish_ogg_opus(slide.opus, slide.out);
     slide.ogg = false;
+    slide.fourcc = 0;
     return close_out(slide.out);
 }
 

@@ -29,7 +29,8 @@ carried_tag& carried_of(carried_configs& keep, config_kind kind);
 struct audio_slide {
     out_stream out;
     bool adts = false; // AAC frames behind ADTS headers, not raw payload
-    bool ogg = false;  // Opus packets on Ogg pages
+    std::uint32_t fourcc = 0; // the extended header's codec the file was opened for, 0 if none
+    bool ogg = false;          // Opus packets on Ogg pages
     ogg_opus_stream opus;
 };
 // Ends what the file's framing needs ended, then closes it as close_out does.

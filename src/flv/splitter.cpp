@@ -32,8 +32,12 @@ struct split_run {
     flv_slide flv;
     audio_slide audio;
     aac_config aac; // the recording's most recent AudioSpecificConfig
-    std::vector<std::uint8_t> opus_head; // the most recent OpusHead
-    const char* opus_fault = "no OpusHead before the first packet"; // why it cannot start a file; nullptr if it can
+    // The most recent extended audio SequenceStart: its codec, its data
+    // behind the 5-byte header, and why it cannot start a file (nullptr if
+    // it can).
+    std::uint32_t audio_start_fourcc = 0;
+    std::vector<std::uint8_t> audio_start;
+    const char* audio_start_fault = "no SequenceStart";
     bool opus_seen = false; // a slide before this one had Opus packets
     std::vector<std::uint8_t> packet;
     carried_configs carried;
@@ -354,63 +358,96 @@ move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_for
     return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
 }
 
-// Opus goes to .opus slides as Ogg Opus once an OpusHead has come that can
-// start one; a SequenceStart tag writes nothing itself.
-move_result take_opus_head(split_run& run, const tag_header& tag, std::uint64_t tag_offset)
+// A codec behind the extended audio header goes to a file of its own once
+// its SequenceStart can start one (where it needs one); a SequenceStart tag
+// writes nothing itself.
+constexpr std::uint32_t EX_AUDIO_HEADER = 5; // format byte, FourCC
+
+move_result take_audio_start(split_run& run, const tag_header& tag, std::uint32_t fourcc, std::uint64_t tag_offset)
 {
-    constexpr std::uint32_t EX_HEADER = 5, MAX_HEAD = 1024;
+    constexpr std::uint32_t MAX_START = 4096;
     in_stream& in = run.reader.in;
-    const std::uint32_t size = tag.data_size - EX_HEADER;
-    if (tag.data_size < EX_HEADER || size > MAX_HEAD) {
-        run.opus_fault = "an OpusHead of an impossible size";
+    run.audio_start_fourcc = fourcc;
+    if (tag.data_size < EX_AUDIO_HEADER || tag.data_size - EX_AUDIO_HEADER > MAX_START) {
+        run.audio_start_fault = "a SequenceStart of an impossible size";
         return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
     }
-    const std::uint64_t skipped = skip_bytes(in, EX_HEADER);
-    run.opus_head.resize(size);
-    const std::size_t got = read_bytes(in, run.opus_head.data(), size);
-    run.opus_fault = got < size ? "an OpusHead cut short" : opus_head_fault(run.opus_head.data(), size);
-    if (run.opus_fault != nullptr && size > 0)
-        warn(run, "%s: the Opus SequenceStart at byte offset %llu has %s; the Opus packets after it go to .mp3 slide "
+    const std::uint32_t size = tag.data_size - EX_AUDIO_HEADER;
+    const std::uint64_t skipped = skip_bytes(in, EX_AUDIO_HEADER);
+    run.audio_start.resize(size);
+    const std::size_t got = read_bytes(in, run.audio_start.data(), size);
+    run.audio_start_fault =
+        got < size ? "a SequenceStart cut short" : audio_start_fault(fourcc, run.audio_start.data(), size);
+    if (run.audio_start_fault != nullptr && size > 0)
+        warn(run, "%s: the audio SequenceStart at byte offset %llu has %s; the packets after it go to .mp3 slide "
                   "files as raw payload",
-             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.opus_fault);
+             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.audio_start_fault);
     return result_of(in, nullptr, skipped + got, tag.data_size);
 }
 
-move_result write_opus_tag(split_run& run, const tag_header& tag, split_result& result)
+bool open_extended_audio(split_run& run, const extended_audio_file& file, split_result& result)
 {
-    constexpr std::uint32_t EX_HEADER = 5;
-    in_stream& in = run.reader.in;
-    if (!is_open(run.audio.out)) {
-        const std::string path = slide_file_name(run.base_name, run.cur_slide, "opus");
-        if (names_an_input(run, path, result))
-            return move_result::failed;
-        if (!open_out(run.audio.out, path))
-            return cannot_create(run.audio.out, result);
-        run.audio.ogg = true;
-        start_ogg_opus(run.audio.opus, run.audio.out, run.opus_head, !run.opus_seen,
-                       static_cast<std::uint32_t>(run.cur_slide) + 1);
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, file.ext);
+    if (names_an_input(run, path, result))
+        return false;
+    if (!open_out(run.audio.out, path)) {
+        cannot_create(run.audio.out, result);
+        return false;
     }
-    run.opus_seen = true;
-    if (tag.data_size <= EX_HEADER)
+    run.audio.fourcc = file.fourcc;
+    run.audio.ogg = file.ogg;
+    if (file.ogg) {
+        start_ogg_opus(run.audio.opus, run.audio.out, run.audio_start, !run.opus_seen,
+                       static_cast<std::uint32_t>(run.cur_slide) + 1);
+    } else if (file.fourcc == FOURCC_FLAC) {
+        const std::vector<std::uint8_t> header = flac_file_header(run.audio_start);
+        write_bytes(run.audio.out, header.data(), header.size());
+    }
+    return true;
+}
+
+// One packet of coded frames, without its extended header.
+move_result write_extended_audio(split_run& run, const tag_header& tag)
+{
+    in_stream& in = run.reader.in;
+    if (tag.data_size <= EX_AUDIO_HEADER)
         return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
-    const std::uint64_t skipped = skip_bytes(in, EX_HEADER);
-    run.packet.resize(tag.data_size - EX_HEADER);
+    const std::uint64_t skipped = skip_bytes(in, EX_AUDIO_HEADER);
+    if (!run.audio.ogg)
+        return result_of(in, &run.audio.out, skipped + copy_bytes(in, run.audio.out, tag.data_size - EX_AUDIO_HEADER),
+                         tag.data_size);
+    run.opus_seen = true;
+    run.packet.resize(tag.data_size - EX_AUDIO_HEADER);
     const std::size_t got = read_bytes(in, run.packet.data(), run.packet.size());
     if (got == run.packet.size())
         write_opus_packet(run.audio.opus, run.audio.out, run.packet.data(), got);
     return result_of(in, &run.audio.out, skipped + got, tag.data_size);
 }
 
-// Opus behind the extended header: its SequenceStart and coded frames;
-// MultichannelConfig and other packets reach no audio file.
-move_result route_opus(split_run& run, const tag_header& tag, unsigned packet_type, std::uint64_t tag_offset,
-                       split_result& result)
+// A codec behind the extended audio header with a file of its own: its
+// SequenceStart and its coded frames; MultichannelConfig and other packets
+// reach no audio file.
+move_result route_extended_audio(split_run& run, const tag_header& tag, const extended_audio_file& file,
+                                 unsigned packet_type, std::uint64_t tag_offset, split_result& result)
 {
     if (packet_type == AUDIO_EX_SEQUENCE_START)
-        return take_opus_head(run, tag, tag_offset);
-    if (packet_type == AUDIO_EX_CODED_FRAMES)
-        return write_opus_tag(run, tag, result);
-    return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+        return take_audio_start(run, tag, file.fourcc, tag_offset);
+    if (packet_type != AUDIO_EX_CODED_FRAMES)
+        return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+    if (!is_open(run.audio.out) && !open_extended_audio(run, file, result))
+        return move_result::failed;
+    return write_extended_audio(run, tag);
+}
+
+// Whether a tag of the codec goes its own way: a SequenceStart, or frames
+// for a file of the codec's that is open or can be opened.
+bool takes_own_file(const split_run& run, const extended_audio_file& file, unsigned packet_type)
+{
+    if (packet_type == AUDIO_EX_SEQUENCE_START)
+        return true;
+    if (is_open(run.audio.out))
+        return run.audio.fourcc == file.fourcc;
+    return !file.needs_start || (run.audio_start_fourcc == file.fourcc && run.audio_start_fault == nullptr);
 }
 
 // An AudioSpecificConfig longer than this is read no further.
@@ -422,13 +459,13 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
     const bool aac = got >= 1 && sound_format == SOUND_AAC;
-    // Opus as Ogg Opus once there is an OpusHead that can start a file, and
-    // in an .opus slide; otherwise as raw payload like any other format.
-    const bool opus = sound_format == SOUND_EX_HEADER && fourcc_of(TAG_AUDIO, head, got) == FOURCC_OPUS;
+    // Codecs behind the extended header to files of their own where they
+    // have one; otherwise raw payload like any other format.
+    const extended_audio_file* file =
+        sound_format == SOUND_EX_HEADER ? extended_audio_file_of(fourcc_of(TAG_AUDIO, head, got)) : nullptr;
     const unsigned ex_packet = got >= 1 ? head[0] & 0x0F : 0;
-    if (opus && (ex_packet == AUDIO_EX_SEQUENCE_START ||
-                 (is_open(run.audio.out) ? run.audio.ogg : run.opus_fault == nullptr)))
-        return route_opus(run, tag, ex_packet, tag_offset, result);
+    if (file != nullptr && takes_own_file(run, *file, ex_packet))
+        return route_extended_audio(run, tag, *file, ex_packet, tag_offset, result);
     const bool aac_config_tag = is_aac_config(head, got);
     if (aac_config_tag)
         take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
