@@ -5,7 +5,7 @@
 //                            headers left at their times, as a stream whose
 //                            first frame comes late;
 //   audio FOURCC IN OUT      the packets of an Ogg Opus or Ogg FLAC file, or
-//                            the frames of a raw AC-3 or E-AC-3 file, in tags
+//                            the frames of a raw AC-3, E-AC-3 or ADTS file, in tags
 //                            behind the extended audio header (SequenceStart,
 //                            MultichannelConfig for Opus, CodedFrames), as
 //                            today's encoders write them; for Opus, prints
@@ -65,11 +65,32 @@ std::vector<bytes> dolby_frames(const bytes& file)
     return frames;
 }
 
+// The raw frames of an ADTS file (7-byte headers, no CRC), behind the
+// AudioSpecificConfig its first header tells.
+std::vector<bytes> adts_frames(const bytes& file)
+{
+    std::vector<bytes> frames;
+    for (std::size_t pos = 0; pos + 7 <= file.size() && file[pos] == 0xFF && (file[pos + 1] & 0xF6) == 0xF0;) {
+        const std::size_t size = (std::size_t{file[pos + 3]} & 3) << 11 | std::size_t{file[pos + 4]} << 3 | file[pos + 5] >> 5;
+        if (size < 7 || pos + size > file.size())
+            break;
+        if (frames.empty()) {
+            const unsigned object = (file[pos + 2] >> 6) + 1, rate = (file[pos + 2] >> 2) & 15;
+            const unsigned channels = (file[pos + 2] & 1) << 2 | file[pos + 3] >> 6;
+            frames.push_back({static_cast<std::uint8_t>(object << 3 | rate >> 1),
+                              static_cast<std::uint8_t>((rate & 1) << 7 | channels << 3)});
+        }
+        frames.emplace_back(file.begin() + static_cast<long>(pos + 7), file.begin() + static_cast<long>(pos + size));
+        pos += size;
+    }
+    return frames;
+}
+
 int audio_recording(const std::string& name, const char* in, const char* out)
 {
     const bytes file = read_file(in);
     const bool ogg = name == "Opus" || name == "fLaC";
-    std::vector<bytes> packets = ogg ? ogg_packets(file) : dolby_frames(file);
+    std::vector<bytes> packets = ogg ? ogg_packets(file) : name == "mp4a" ? adts_frames(file) : dolby_frames(file);
     if (packets.size() < 3 || name.size() != 4)
         return 1;
     const auto ex = [&name](std::uint8_t packet_type, const bytes& data) {
@@ -95,6 +116,10 @@ int audio_recording(const std::string& name, const char* in, const char* out)
         tags = {{8, 0, 0, ex(0, bytes(first.begin() + 13, first.begin() + 13 + 38))}};
         first_frame = 1 + (std::size_t{first[7]} << 8 | first[8]);
         frame_samples = std::uint32_t{first[17]} << 8 | first[18];
+    } else if (name == "mp4a") {
+        tags = {{8, 0, 0, ex(0, packets[0])}}; // the AudioSpecificConfig
+        first_frame = 1;
+        frame_samples = 1024;
     }
     std::uint64_t samples = 0;
     for (std::size_t i = first_frame; i < packets.size(); ++i) {

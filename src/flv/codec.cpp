@@ -17,6 +17,24 @@ bool is_aac_config(const std::uint8_t* data, std::size_t available)
     return available >= 2 && sound_format_of(data[0]) == SOUND_AAC && data[1] == AAC_SEQUENCE_HEADER;
 }
 
+aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available)
+{
+    constexpr std::uint32_t FOURCC_MP4A = 0x6D703461; // "mp4a"
+    aac_tag tag;
+    if (available >= 1 && sound_format_of(data[0]) == SOUND_AAC) {
+        tag.aac = true;
+        tag.header = 2; // format byte, AACPacketType
+        tag.config = is_aac_config(data, available);
+        tag.frame = !tag.config;
+    } else if (available >= 5 && sound_format_of(data[0]) == SOUND_EX_HEADER && get_be(data + 1, 4) == FOURCC_MP4A) {
+        tag.aac = true;
+        tag.header = 5; // format byte, FourCC
+        tag.config = (data[0] & 0x0F) == AUDIO_EX_SEQUENCE_START;
+        tag.frame = (data[0] & 0x0F) == AUDIO_EX_CODED_FRAMES;
+    }
+    return tag;
+}
+
 bool is_video_config(config_kind kind)
 {
     return kind == config_kind::video || kind == config_kind::video_metadata;

@@ -145,12 +145,12 @@ move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_str
     return result_of(src, &out, copied, data_size - 1u);
 }
 
-move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size, in_stream& src)
+move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size,
+                             std::uint32_t header_size, in_stream& src)
 {
-    constexpr std::uint32_t aac_tag_header = 2; // format byte, AACPacketType
-    if (skip_bytes(src, aac_tag_header) < aac_tag_header)
-        return result_of(src, nullptr, 0, aac_tag_header);
-    const std::uint32_t payload = data_size - aac_tag_header;
+    if (skip_bytes(src, header_size) < header_size)
+        return result_of(src, nullptr, 0, header_size);
+    const std::uint32_t payload = data_size - header_size;
     std::uint8_t header[ADTS_HEADER_SIZE];
     make_adts_header(config, payload, header);
     write_bytes(out, header, ADTS_HEADER_SIZE);

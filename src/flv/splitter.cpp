@@ -338,19 +338,19 @@ bool open_audio_slide(split_run& run, bool aac, split_result& result)
 
 // An audio tag in an .aac slide: a raw frame behind its ADTS header, or
 // nothing (a sequence header, or a frame ADTS cannot carry, with a warning).
-move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_format, bool aac_config_tag,
+move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_format, const aac_tag& aac,
                        std::uint64_t tag_offset)
 {
     in_stream& in = run.reader.in;
     const char* path = in.path.c_str();
     const auto offset = static_cast<unsigned long long>(tag_offset);
-    const std::uint32_t payload = tag.data_size < 2 ? 0 : tag.data_size - 2;
-    if (tag.data_size > 0 && sound_format != SOUND_AAC)
+    const std::uint32_t payload = tag.data_size < aac.header ? 0 : tag.data_size - aac.header;
+    if (tag.data_size > 0 && !aac.aac)
         warn(run, "%s: the audio tag at byte offset %llu is %s, not AAC; it is left out of %s", path, offset,
              sound_format_name(sound_format), run.audio.out.path.c_str());
-    else if (!aac_config_tag && payload > 0 && run.aac.unsupported == nullptr) {
+    else if (aac.frame && payload > 0 && run.aac.unsupported == nullptr) {
         if (adts_frame_fits(payload))
-            return write_adts_frame(run.audio.out, run.aac, tag.data_size, in);
+            return write_adts_frame(run.audio.out, run.aac, tag.data_size, aac.header, in);
         warn(run, "%s: the AAC frame at byte offset %llu holds %u bytes, more than an ADTS frame can; it is left "
                   "out of %s",
              path, offset, payload, run.audio.out.path.c_str());
@@ -458,7 +458,7 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::uint8_t* head = nullptr;
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
-    const bool aac = got >= 1 && sound_format == SOUND_AAC;
+    const aac_tag aac = aac_tag_of(head, got);
     // Codecs behind the extended header to files of their own where they
     // have one; otherwise raw payload like any other format.
     const extended_audio_file* file =
@@ -466,18 +466,17 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const unsigned ex_packet = got >= 1 ? head[0] & 0x0F : 0;
     if (file != nullptr && takes_own_file(run, *file, ex_packet))
         return route_extended_audio(run, tag, *file, ex_packet, tag_offset, result);
-    const bool aac_config_tag = is_aac_config(head, got);
-    if (aac_config_tag)
-        take_aac_config(run, parse_audio_specific_config(head + 2, got - 2), tag_offset);
+    if (aac.config)
+        take_aac_config(run, parse_audio_specific_config(head + aac.header, got - aac.header), tag_offset);
     // An .aac slide opens with its first frame: a configuration alone would
     // leave an empty file.
-    if (!is_open(run.audio.out) && aac_config_tag && run.aac.unsupported == nullptr)
+    if (!is_open(run.audio.out) && aac.config && run.aac.unsupported == nullptr)
         return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
-    if (!is_open(run.audio.out) && !open_audio_slide(run, aac, result))
+    if (!is_open(run.audio.out) && !open_audio_slide(run, aac.aac, result))
         return move_result::failed;
     if (run.audio.adts)
-        return route_adts(run, tag, sound_format, aac_config_tag, tag_offset);
-    if (got >= 1 && !aac)
+        return route_adts(run, tag, sound_format, aac, tag_offset);
+    if (got >= 1 && !aac.aac)
         check_sound_format(run, sound_format);
     return write_audio_payload(run.audio.out, tag.data_size, run.reader.in);
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Audio behind the extended header, cut in separate mode: every slide's audio
-# is a file of its codec's own (Ogg Opus .opus, .flac, .ac3, .eac3) that
+# is a file of its codec's own (Ogg Opus .opus, .flac, .ac3, .eac3, ADTS .aac) that
 # ffmpeg decodes without a message, and the samples decoded over all slides
 # are the recording's: for Opus those its packets hold less its pre-skip,
 # for the others those ffmpeg decodes of the source. The recordings are made
@@ -15,6 +15,7 @@ case "$kind" in
   flac) fourcc=fLaC ext=flac source=source.ogg enc=(-c:a flac) ;;
   ac3) fourcc=ac-3 ext=ac3 source=source.ac3 enc=(-c:a ac3 -b:a 192k) ;;
   eac3) fourcc=ec-3 ext=eac3 source=source.eac3 enc=(-c:a eac3 -b:a 192k) ;;
+  aac) fourcc=mp4a ext=aac source=source.aac enc=(-c:a aac -b:a 128k -f adts) ;;
   *) echo "unknown kind $kind" >&2; exit 2 ;;
 esac
 ffmpeg -nostdin -v error "${sine[@]}" "${enc[@]}" "$work/$source"
