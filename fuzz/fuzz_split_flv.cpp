@@ -76,9 +76,10 @@ std::size_t metadata_bytes(const bytes& slide, double& filesize)
 }
 
 // Bytes a .flv slide may repeat, from pos on: the sequence headers carried
-// at its head, at timestamp 0: the leading tags at 0 that are video or AAC
-// sequence headers (the slide's own first tag may be among them). The fuzz
-// build encodes no frame again, so nothing else is new.
+// at its head, at timestamp 0: the leading tags at 0 that are video tags,
+// AAC sequence headers or extended audio SequenceStart and
+// MultichannelConfig packets (the slide's own first tag may be among them).
+// The fuzz build encodes no frame again, so nothing else is new.
 std::size_t repeated_bytes(const bytes& slide, std::size_t pos)
 {
     std::size_t carried = 0;
@@ -87,13 +88,41 @@ std::size_t repeated_bytes(const bytes& slide, std::size_t pos)
         const std::size_t size = be(slide, pos + 1, 3);
         const std::uint8_t b0 = slide[pos + 11], b1 = slide[pos + 12];
         const bool video = type == 9;
-        const bool audio = type == 8 && (b0 >> 4) == 10 && b1 == 0;
+        const bool extended_audio_config = (b0 >> 4) == 9 && ((b0 & 15) == 0 || (b0 & 15) == 4);
+        const bool audio = type == 8 && (((b0 >> 4) == 10 && b1 == 0) || extended_audio_config);
         if (!(video || audio) || be(slide, pos + 4, 3) != 0 || pos + 11 + size + 4 > slide.size())
             break;
         carried += 11 + size + 4;
         pos += 11 + size + 4;
     }
     return carried;
+}
+
+// Bytes an audio slide file adds to the payload it holds: its file header
+// (FLAC's "fLaC" and STREAMINFO), or Ogg Opus's pages and its two header
+// packets (the OpusHead copied from the recording, and OpusTags).
+std::size_t audio_framing(const fs::path& path, const bytes& file)
+{
+    if (path.extension() == ".flac")
+        return std::min<std::size_t>(file.size(), 4 + 4 + 34);
+    if (path.extension() != ".opus")
+        return 0;
+    std::size_t framing = 0, packets = 0;
+    for (std::size_t pos = 0; pos + 27 <= file.size();) {
+        const std::size_t segments = file[pos + 26];
+        std::size_t body = 0;
+        for (std::size_t i = 0; i < segments && pos + 27 + i < file.size(); ++i) {
+            body += file[pos + 27 + i];
+            // The first two packets are the headers.
+            if (packets < 2)
+                framing += file[pos + 27 + i];
+            if (file[pos + 27 + i] < 255)
+                ++packets;
+        }
+        framing += 27 + segments;
+        pos += 27 + segments + body;
+    }
+    return framing;
 }
 
 }  // namespace
@@ -133,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         const bytes slide = read_all(entry.path());
         total += slide.size();
+        allowed += audio_framing(entry.path(), slide);
         if (entry.path().extension() != ".flv")
             continue;
         check(slide.size() >= 13 && recording.size() >= 9, ".flv slide shorter than its header");
