@@ -54,14 +54,16 @@ std::vector<std::uint8_t> payload_of(const codec_use& use, const std::vector<std
 // encoded ones are held in memory.
 constexpr std::size_t MAX_NEW_RUN_BYTES = 32 * 1024 * 1024;
 
+// A tag's header, and its data where it is video: the walk needs nothing
+// of the rest.
 bool read_tag(in_stream& look, std::uint64_t offset, tag_header& tag, std::vector<std::uint8_t>& data)
 {
     std::uint8_t header[TAG_HEADER_SIZE];
     if (read_at(look, offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
         return false;
     tag = decode_tag_header(header);
-    data.resize(tag.data_size);
-    return read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size();
+    data.resize(tag.type == TAG_VIDEO ? tag.data_size : 0);
+    return data.empty() || read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size();
 }
 
 // The new run as FLV tag data: the sequence header first, then one tag per
