@@ -157,6 +157,57 @@ TEST(BadInput, OpusHeadsThatCannotStartAFile)
     }
 }
 
+// Audio tags of several tracks in separate mode: the audio file holds the
+// first track (lowest id) and one warning names the others; ModEx and track
+// sizes past the tag give a warning naming the byte offset, and the tag is
+// taken as raw payload.
+TEST(BadInput, ExtendedAudioTracksAndSizes)
+{
+    const bytes head = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, 0x38, 1, 0x80, 0xBB, 0, 0, 0, 0, 0};
+    const auto two_tracks = [](std::uint8_t packet_type, const bytes& second, const bytes& first) {
+        bytes b = {0x95, static_cast<std::uint8_t>(0x10 | packet_type), 'O', 'p', 'u', 's'};
+        for (const auto& [id, data] : {std::pair<std::uint8_t, const bytes*>{2, &second}, {1, &first}}) {
+            b.insert(b.end(), {id, 0, 0, static_cast<std::uint8_t>(data->size())});
+            b.insert(b.end(), data->begin(), data->end());
+        }
+        return b;
+    };
+    const bytes packet_1 = {0xFC, 0x11, 0x11, 0x11, 0x11}, packet_2 = {0xFC, 0x22, 0x22, 0x22, 0x22};
+    struct tracks_case {
+        const char* name;
+        std::vector<test_tag> tags;
+        const char* warning;
+        const char* file; // the audio file expected
+    };
+    const bytes modex_past = {0x97, 200, 0, 1};
+    const bytes track_past = {0x95, 0x11, 'O', 'p', 'u', 's', 1, 0, 1, 0, 0xFC};
+    const tracks_case cases[] = {
+        {"two tracks: the first",
+         {{8, 0, 0, two_tracks(0, head, head)}, {8, 0, 0, two_tracks(1, packet_2, packet_1)},
+          {8, 20, 0, two_tracks(1, packet_2, packet_1)}},
+         "holds 2 tracks; the audio slide files hold track 1, the first", "talk_0.opus"},
+        {"ModEx size past the tag", {{8, 0, 0, modex_past}}, "at byte offset 13 has a ModEx or track size past its end",
+         "talk_0.mp3"},
+        {"track size past the tag", {{8, 0, 0, track_past}}, "at byte offset 13 has a ModEx or track size past its end",
+         "talk_0.mp3"},
+    };
+    for (const tracks_case& c : cases) {
+        const fs::path dir = make_scratch_dir("tracks");
+        write_file(dir / "talk.flv", make_recording(c.tags));
+        write_text(dir / "talk.cue", "");
+        const split_outcome r = split_here(dir / "talk.flv", dir / "talk.cue", true);
+        EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
+        EXPECT_NE(r.warnings.find(c.warning), std::string::npos) << c.name << ": " << r.warnings;
+        const bytes file = read_file(dir / c.file);
+        EXPECT_FALSE(file.empty()) << c.name;
+        if (c.file == std::string("talk_0.opus")) {
+            EXPECT_NE(std::search(file.begin(), file.end(), packet_1.begin(), packet_1.end()), file.end()) << c.name;
+            EXPECT_EQ(std::search(file.begin(), file.end(), packet_2.begin(), packet_2.end()), file.end()) << c.name;
+        }
+        fs::remove_all(dir);
+    }
+}
+
 TEST(BadInput, FolderGivenAsRecording)
 {
     const fs::path dir = make_scratch_dir("folder_recording");

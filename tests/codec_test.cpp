@@ -1,5 +1,6 @@
 // AudioSpecificConfig as ADTS sees it, and the ADTS header itself.
 #include "flv/codec.h"
+#include "flv/ex_header.h"
 #include "flv_builder.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +62,56 @@ TEST(AdtsHeader, FieldsAndFrameLengths)
     }
     EXPECT_TRUE(adts_frame_fits(8184));
     EXPECT_FALSE(adts_frame_fits(8185));
+}
+
+// The extended headers: ModEx looked through, Multitrack's first track.
+TEST(ExtendedHeader, PacketTypeAndFirstTrack)
+{
+    struct ex_case {
+        const char* name;
+        std::uint8_t tag_type;
+        bytes data;
+        bool complete, past_tag;
+        unsigned packet_type, tracks, track_id;
+        std::uint32_t fourcc;
+        std::size_t offset, size;
+        bool keyframe; // video: a keyframe a decoder can start from
+    };
+    const std::uint32_t av01 = 0x61763031, opus = 0x4F707573;
+    const ex_case cases[] = {
+        {"coded frames", 9, {0x91, 'a', 'v', '0', '1', 7, 7}, true, false, 1, 1, 0, av01, 5, 2, true},
+        {"ModEx (a timestamp offset), then coded frames", 9, {0xA7, 2, 0, 1, 2, 0x01, 'a', 'v', '0', '1', 7},
+         true, false, 1, 1, 0, av01, 10, 1, false},
+        {"ModEx size past the tag", 9, {0x97, 40, 0, 1}, false, true, 7, 0, 0, 0, 0, 0, false},
+        {"one track", 8, {0x95, 0x01, 'O', 'p', 'u', 's', 3, 9, 9}, true, false, 1, 1, 3, opus, 7, 2, false},
+        {"many tracks: the lowest id", 8, {0x95, 0x11, 'O', 'p', 'u', 's', 2, 0, 0, 1, 8, 1, 0, 0, 2, 9, 9},
+         true, false, 1, 2, 1, opus, 15, 2, false},
+        {"many tracks, many codecs", 9, {0x96, 0x21, 'a', 'v', 'c', '1', 4, 0, 0, 1, 5, 'a', 'v', '0', '1', 0, 0, 0, 1, 6},
+         true, false, 1, 2, 0, av01, 19, 1, true},
+        // (still a keyframe: frame type and packet type say so for all its tracks)
+        {"a track size past the tag", 9, {0x96, 0x11, 'a', 'v', '0', '1', 0, 0, 0, 200, 1}, false, true, 1, 0, 0, av01,
+         0, 0, true},
+        {"a legacy header", 9, {0x17, 1, 0, 0, 0}, false, false, 0, 0, 0, 0, 0, 0, true},
+    };
+    for (const ex_case& c : cases) {
+        const ex_packet p = parse_ex_packet(c.tag_type, c.data.data(), c.data.size(), c.data.size());
+        EXPECT_EQ(p.complete, c.complete) << c.name;
+        EXPECT_EQ(p.past_tag, c.past_tag) << c.name;
+        EXPECT_EQ(p.packet_type, c.packet_type) << c.name;
+        EXPECT_EQ(p.tracks, c.tracks) << c.name;
+        EXPECT_EQ(p.track_id, c.track_id) << c.name;
+        EXPECT_EQ(p.fourcc, c.fourcc) << c.name;
+        EXPECT_EQ(p.data_offset, c.offset) << c.name;
+        EXPECT_EQ(p.data_size, c.size) << c.name;
+        if (c.tag_type == 9) {
+            EXPECT_EQ(is_video_keyframe(c.data.data(), c.data.size()), c.keyframe) << c.name;
+        }
+    }
+    // Only avc1, hvc1 and vvc1 coded frames carry a composition time.
+    const bytes avc1_frame = {0x91, 'a', 'v', 'c', '1', 0xFF, 0xFF, 0xD8, 9};
+    const bytes av01_frame = {0x91, 'a', 'v', '0', '1', 0xFF, 0xFF, 0xD8, 9};
+    EXPECT_EQ(composition_time_ms(avc1_frame.data(), avc1_frame.size()), -40);
+    EXPECT_EQ(composition_time_ms(av01_frame.data(), av01_frame.size()), 0);
 }
 
 }  // namespace

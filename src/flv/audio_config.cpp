@@ -1,14 +1,13 @@
 #include "flv/audio_config.h"
 
 #include "flv/codec.h"
+#include "flv/ex_header.h"
 #include "flv/flv_format.h"
 #include "flv/ogg_opus.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr std::size_t EX_AUDIO_HEADER = 5; // format byte, FourCC
 
 // RFC 7845: "OpusHead", version, channel count, pre-skip, input rate, ...
 // Opus always decodes at 48 kHz; the input rate is only informative.
@@ -51,21 +50,18 @@ bool aac_facts(const std::uint8_t* asc, std::size_t size, audio_facts& facts)
 
 std::uint32_t fourcc_of(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
-    if (available < 5)
-        return 0;
-    const bool extended = tag_type == TAG_VIDEO ? (data[0] & VIDEO_EX_HEADER_BIT) != 0
-                                                : tag_type == TAG_AUDIO && sound_format_of(data[0]) == SOUND_EX_HEADER;
-    return extended ? get_be(data + 1, 4) : 0;
+    const ex_packet p = parse_ex_packet(tag_type, data, available, available);
+    return p.complete ? p.fourcc : 0;
 }
 
 bool audio_facts_of(const std::uint8_t* data, std::size_t available, audio_facts& facts)
 {
-    if (available <= EX_AUDIO_HEADER || classify_config(TAG_AUDIO, data, available) != config_kind::audio ||
-        sound_format_of(data[0]) != SOUND_EX_HEADER)
+    const ex_packet p = parse_ex_packet(TAG_AUDIO, data, available, available);
+    if (!p.complete || p.packet_type != AUDIO_EX_SEQUENCE_START || p.data_offset >= available)
         return false;
-    const std::uint8_t* config = data + EX_AUDIO_HEADER;
-    const std::size_t size = available - EX_AUDIO_HEADER;
-    switch (fourcc_of(TAG_AUDIO, data, available)) {
+    const std::uint8_t* config = data + p.data_offset;
+    const std::size_t size = std::min(available - p.data_offset, p.data_size);
+    switch (p.fourcc) {
     case FOURCC_OPUS: return opus_facts(config, size, facts);
     case FOURCC_FLAC: return flac_facts(config, size, facts);
     case FOURCC_AAC: return aac_facts(config, size, facts);

@@ -1,6 +1,7 @@
 #include "flv/codec.h"
 
 #include "flv/bit_reader.h"
+#include "flv/ex_header.h"
 #include "flv/flv_format.h"
 
 #include <vector>
@@ -17,20 +18,26 @@ bool is_aac_config(const std::uint8_t* data, std::size_t available)
     return available >= 2 && sound_format_of(data[0]) == SOUND_AAC && data[1] == AAC_SEQUENCE_HEADER;
 }
 
-aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available)
+aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size)
 {
     constexpr std::uint32_t FOURCC_MP4A = 0x6D703461; // "mp4a"
     aac_tag tag;
     if (available >= 1 && sound_format_of(data[0]) == SOUND_AAC) {
         tag.aac = true;
         tag.header = 2; // format byte, AACPacketType
+        tag.payload = size < tag.header ? 0 : size - tag.header;
         tag.config = is_aac_config(data, available);
         tag.frame = !tag.config;
-    } else if (available >= 5 && sound_format_of(data[0]) == SOUND_EX_HEADER && get_be(data + 1, 4) == FOURCC_MP4A) {
+    } else if (available >= 5 && sound_format_of(data[0]) == SOUND_EX_HEADER) {
+        // mp4a, the first track where there are several.
+        const ex_packet p = parse_ex_packet(TAG_AUDIO, data, available, size);
+        if (!p.complete || p.fourcc != FOURCC_MP4A)
+            return tag;
         tag.aac = true;
-        tag.header = 5; // format byte, FourCC
-        tag.config = (data[0] & 0x0F) == AUDIO_EX_SEQUENCE_START;
-        tag.frame = (data[0] & 0x0F) == AUDIO_EX_CODED_FRAMES;
+        tag.header = static_cast<std::uint32_t>(p.data_offset);
+        tag.payload = static_cast<std::uint32_t>(p.data_size);
+        tag.config = p.packet_type == AUDIO_EX_SEQUENCE_START;
+        tag.frame = p.packet_type == AUDIO_EX_CODED_FRAMES;
     }
     return tag;
 }
@@ -40,23 +47,34 @@ bool is_video_config(config_kind kind)
     return kind == config_kind::video || kind == config_kind::video_metadata;
 }
 
+// The packet type behind an extended header (ModEx and Multitrack looked
+// through); an impossible type where it cannot be told.
+static unsigned ex_packet_type(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+{
+    const ex_packet p = parse_ex_packet(tag_type, data, available, available);
+    return p.packet_type == EX_MOD_EX ? 0xFF : p.packet_type;
+}
+
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
     if (available < 1)
         return config_kind::none;
-    const unsigned packet = data[0] & 0x0F;
     if (tag_type == TAG_VIDEO) {
-        if (data[0] & VIDEO_EX_HEADER_BIT)
+        if (data[0] & VIDEO_EX_HEADER_BIT) {
+            const unsigned packet = ex_packet_type(tag_type, data, available);
             return packet == VIDEO_EX_SEQUENCE_START ? config_kind::video
                    : packet == VIDEO_EX_METADATA     ? config_kind::video_metadata
                                                      : config_kind::none;
+        }
         if (is_avc_packet(data, available, AVC_SEQUENCE_HEADER))
             return config_kind::video;
     } else if (tag_type == TAG_AUDIO) {
-        if (sound_format_of(data[0]) == SOUND_EX_HEADER)
+        if (sound_format_of(data[0]) == SOUND_EX_HEADER) {
+            const unsigned packet = ex_packet_type(tag_type, data, available);
             return packet == AUDIO_EX_SEQUENCE_START        ? config_kind::audio
                    : packet == AUDIO_EX_MULTICHANNEL_CONFIG ? config_kind::audio_channels
                                                             : config_kind::none;
+        }
         if (is_aac_config(data, available))
             return config_kind::audio;
     }
@@ -252,11 +270,8 @@ bool is_video_keyframe(const std::uint8_t* data, std::size_t available)
 {
     if (available < 1)
         return false;
-    if (data[0] & VIDEO_EX_HEADER_BIT) {
-        const unsigned packet = data[0] & 0x0F;
-        return ((data[0] >> 4) & 7) == FRAME_KEYFRAME &&
-               (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
-    }
+    if (data[0] & VIDEO_EX_HEADER_BIT)
+        return frame_type_of(data[0]) == FRAME_KEYFRAME && is_coded_video_frame(data, available);
     const unsigned codec = video_codec_of(data[0]);
     if (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC)
         return frame_type_of(data[0]) == FRAME_KEYFRAME && is_avc_packet(data, available, AVC_NALU);
@@ -269,8 +284,8 @@ bool is_coded_video_frame(const std::uint8_t* data, std::size_t available)
     if (available < 1)
         return false;
     if (data[0] & VIDEO_EX_HEADER_BIT) {
-        const unsigned packet = data[0] & 0x0F;
-        return ((data[0] >> 4) & 7) != FRAME_COMMAND &&
+        const unsigned packet = ex_packet_type(TAG_VIDEO, data, available);
+        return frame_type_of(data[0]) != FRAME_COMMAND &&
                (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
     }
     const unsigned frame_type = frame_type_of(data[0]);
@@ -282,9 +297,21 @@ bool is_coded_video_frame(const std::uint8_t* data, std::size_t available)
 
 std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available)
 {
-    if (available < 5 || (data[0] & VIDEO_EX_HEADER_BIT) != 0 || !is_avc_packet(data, available, AVC_NALU))
+    std::size_t at = 2;
+    if (available >= 1 && (data[0] & VIDEO_EX_HEADER_BIT) != 0) {
+        // Only avc1, hvc1 and vvc1 CodedFrames carry one, before their data.
+        const ex_packet p = parse_ex_packet(TAG_VIDEO, data, available, available);
+        constexpr std::uint32_t AVC1 = 0x61766331, HVC1 = 0x68766331, VVC1 = 0x76766331;
+        if (!p.complete || p.packet_type != VIDEO_EX_CODED_FRAMES ||
+            (p.fourcc != AVC1 && p.fourcc != HVC1 && p.fourcc != VVC1))
+            return 0;
+        at = p.data_offset;
+    } else if (!is_avc_packet(data, available, AVC_NALU)) {
         return 0;
-    const std::uint32_t raw = get_be24(data + 2);
+    }
+    if (at + 3 > available)
+        return 0;
+    const std::uint32_t raw = get_be24(data + at);
     return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000; // signed 24 bits
 }
 

@@ -44,16 +44,18 @@ bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& p
 unsigned sound_format_of(std::uint8_t format_byte);
 // An AAC AudioSpecificConfig tag (legacy header).
 bool is_aac_config(const std::uint8_t* data, std::size_t available);
-// An AAC tag, legacy or behind the extended header (FourCC mp4a): the bytes
-// of FLV header before AAC's own, and whether it is the configuration or a
-// frame.
+// An AAC tag, legacy or behind the extended header (FourCC mp4a, its first
+// track): the bytes of FLV header before AAC's own, how many of AAC's own
+// follow, and whether it is the configuration or a frame. size is the tag's
+// data size, available how many of its bytes are at data.
 struct aac_tag {
     bool aac = false;
     std::uint32_t header = 0;
+    std::uint32_t payload = 0;
     bool config = false;
     bool frame = false;
 };
-aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available);
+aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size);
 bool is_mp3(unsigned sound_format);
 const char* sound_format_name(unsigned sound_format);
 

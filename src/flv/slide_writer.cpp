@@ -146,15 +146,16 @@ move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_str
 }
 
 move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size,
-                             std::uint32_t header_size, in_stream& src)
+                             std::uint32_t header_size, std::uint32_t payload, in_stream& src)
 {
     if (skip_bytes(src, header_size) < header_size)
         return result_of(src, nullptr, 0, header_size);
-    const std::uint32_t payload = data_size - header_size;
     std::uint8_t header[ADTS_HEADER_SIZE];
     make_adts_header(config, payload, header);
     write_bytes(out, header, ADTS_HEADER_SIZE);
-    const std::uint64_t copied = copy_bytes(src, out, payload);
-    return result_of(src, &out, copied, payload);
+    std::uint64_t moved = header_size + copy_bytes(src, out, payload);
+    if (moved == std::uint64_t{header_size} + payload)
+        moved += skip_bytes(src, data_size - moved);
+    return result_of(src, &out, moved, data_size);
 }
 

@@ -72,8 +72,9 @@ void write_new_tag(flv_slide& slide, const tag_header& tag, const std::vector<st
 // The audio tag's data without its format byte.
 move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src);
 
-// An AAC raw frame tag's data without its header_size bytes of FLV header,
-// behind an ADTS header; its payload must fit a frame (adts_frame_fits).
+// The payload bytes behind an AAC raw frame tag's header_size bytes of FLV
+// header, behind an ADTS header (the rest of the tag is skipped); the
+// payload must fit a frame (adts_frame_fits).
 move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size,
-                             std::uint32_t header_size, in_stream& src);
+                             std::uint32_t header_size, std::uint32_t payload, in_stream& src);
 

@@ -4,6 +4,7 @@
 #include "flv/cut_rule.h"
 #include "flv/amf.h"
 #include "flv/audio_config.h"
+#include "flv/ex_header.h"
 #include "flv/platform.h"
 #include "flv/slide_name.h"
 #include "flv/slide_plan.h"
@@ -52,6 +53,7 @@ struct split_run {
     std::int32_t cur_slide = 0;
     bool separate_audio = false;
     bool warned_sound_format = false;
+    bool warned_tracks = false;
     split_listener listener = nullptr;
     void* context = nullptr;
 };
@@ -344,13 +346,13 @@ move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_for
     in_stream& in = run.reader.in;
     const char* path = in.path.c_str();
     const auto offset = static_cast<unsigned long long>(tag_offset);
-    const std::uint32_t payload = tag.data_size < aac.header ? 0 : tag.data_size - aac.header;
+    const std::uint32_t payload = aac.payload;
     if (tag.data_size > 0 && !aac.aac)
         warn(run, "%s: the audio tag at byte offset %llu is %s, not AAC; it is left out of %s", path, offset,
              sound_format_name(sound_format), run.audio.out.path.c_str());
     else if (aac.frame && payload > 0 && run.aac.unsupported == nullptr) {
         if (adts_frame_fits(payload))
-            return write_adts_frame(run.audio.out, run.aac, tag.data_size, aac.header, in);
+            return write_adts_frame(run.audio.out, run.aac, tag.data_size, aac.header, aac.payload, in);
         warn(run, "%s: the AAC frame at byte offset %llu holds %u bytes, more than an ADTS frame can; it is left "
                   "out of %s",
              path, offset, payload, run.audio.out.path.c_str());
@@ -360,29 +362,43 @@ move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_for
 
 // A codec behind the extended audio header goes to a file of its own once
 // its SequenceStart can start one (where it needs one); a SequenceStart tag
-// writes nothing itself.
-constexpr std::uint32_t EX_AUDIO_HEADER = 5; // format byte, FourCC
+// writes nothing itself. Of several tracks, the first (lowest id) is taken.
 
-move_result take_audio_start(split_run& run, const tag_header& tag, std::uint32_t fourcc, std::uint64_t tag_offset)
+// size bytes of the tag's data from offset on, into `into` (or to out, or
+// nowhere where both are null); the rest of the tag is skipped.
+move_result take_part(in_stream& in, std::uint32_t data_size, std::size_t offset, std::size_t size,
+                      std::vector<std::uint8_t>* into, out_stream* out)
 {
-    constexpr std::uint32_t MAX_START = 4096;
+    std::uint64_t moved = skip_bytes(in, offset);
+    if (into != nullptr) {
+        into->resize(size);
+        moved += read_bytes(in, into->data(), size);
+    } else {
+        moved += out != nullptr ? copy_bytes(in, *out, size) : skip_bytes(in, size);
+    }
+    if (moved == offset + size)
+        moved += skip_bytes(in, data_size - moved);
+    return result_of(in, out, moved, data_size);
+}
+
+move_result take_audio_start(split_run& run, const tag_header& tag, const ex_packet& ex, std::uint64_t tag_offset)
+{
+    constexpr std::size_t MAX_START = 4096;
     in_stream& in = run.reader.in;
-    run.audio_start_fourcc = fourcc;
-    if (tag.data_size < EX_AUDIO_HEADER || tag.data_size - EX_AUDIO_HEADER > MAX_START) {
+    run.audio_start_fourcc = ex.fourcc;
+    if (ex.data_size > MAX_START) {
         run.audio_start_fault = "a SequenceStart of an impossible size";
         return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
     }
-    const std::uint32_t size = tag.data_size - EX_AUDIO_HEADER;
-    const std::uint64_t skipped = skip_bytes(in, EX_AUDIO_HEADER);
-    run.audio_start.resize(size);
-    const std::size_t got = read_bytes(in, run.audio_start.data(), size);
-    run.audio_start_fault =
-        got < size ? "a SequenceStart cut short" : audio_start_fault(fourcc, run.audio_start.data(), size);
-    if (run.audio_start_fault != nullptr && size > 0)
+    const move_result taken = take_part(in, tag.data_size, ex.data_offset, ex.data_size, &run.audio_start, nullptr);
+    run.audio_start_fault = taken != move_result::done
+                                ? "a SequenceStart cut short"
+                                : audio_start_fault(ex.fourcc, run.audio_start.data(), run.audio_start.size());
+    if (run.audio_start_fault != nullptr && ex.data_size > 0)
         warn(run, "%s: the audio SequenceStart at byte offset %llu has %s; the packets after it go to .mp3 slide "
                   "files as raw payload",
              in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.audio_start_fault);
-    return result_of(in, nullptr, skipped + got, tag.data_size);
+    return taken;
 }
 
 bool open_extended_audio(split_run& run, const extended_audio_file& file, split_result& result)
@@ -407,36 +423,31 @@ bool open_extended_audio(split_run& run, const extended_audio_file& file, split_
 }
 
 // One packet of coded frames, without its extended header.
-move_result write_extended_audio(split_run& run, const tag_header& tag)
+move_result write_extended_audio(split_run& run, const tag_header& tag, const ex_packet& ex)
 {
     in_stream& in = run.reader.in;
-    if (tag.data_size <= EX_AUDIO_HEADER)
-        return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
-    const std::uint64_t skipped = skip_bytes(in, EX_AUDIO_HEADER);
     if (!run.audio.ogg)
-        return result_of(in, &run.audio.out, skipped + copy_bytes(in, run.audio.out, tag.data_size - EX_AUDIO_HEADER),
-                         tag.data_size);
+        return take_part(in, tag.data_size, ex.data_offset, ex.data_size, nullptr, &run.audio.out);
     run.opus_seen = true;
-    run.packet.resize(tag.data_size - EX_AUDIO_HEADER);
-    const std::size_t got = read_bytes(in, run.packet.data(), run.packet.size());
-    if (got == run.packet.size())
-        write_opus_packet(run.audio.opus, run.audio.out, run.packet.data(), got);
-    return result_of(in, &run.audio.out, skipped + got, tag.data_size);
+    const move_result taken = take_part(in, tag.data_size, ex.data_offset, ex.data_size, &run.packet, nullptr);
+    if (taken == move_result::done && !run.packet.empty())
+        write_opus_packet(run.audio.opus, run.audio.out, run.packet.data(), run.packet.size());
+    return result_of(in, &run.audio.out, taken == move_result::done ? tag.data_size : 0, tag.data_size);
 }
 
 // A codec behind the extended audio header with a file of its own: its
 // SequenceStart and its coded frames; MultichannelConfig and other packets
 // reach no audio file.
 move_result route_extended_audio(split_run& run, const tag_header& tag, const extended_audio_file& file,
-                                 unsigned packet_type, std::uint64_t tag_offset, split_result& result)
+                                 const ex_packet& ex, std::uint64_t tag_offset, split_result& result)
 {
-    if (packet_type == AUDIO_EX_SEQUENCE_START)
-        return take_audio_start(run, tag, file.fourcc, tag_offset);
-    if (packet_type != AUDIO_EX_CODED_FRAMES)
+    if (ex.packet_type == AUDIO_EX_SEQUENCE_START)
+        return take_audio_start(run, tag, ex, tag_offset);
+    if (ex.packet_type != AUDIO_EX_CODED_FRAMES)
         return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
     if (!is_open(run.audio.out) && !open_extended_audio(run, file, result))
         return move_result::failed;
-    return write_extended_audio(run, tag);
+    return write_extended_audio(run, tag, ex);
 }
 
 // Whether a tag of the codec goes its own way: a SequenceStart, or frames
@@ -450,6 +461,23 @@ bool takes_own_file(const split_run& run, const extended_audio_file& file, unsig
     return !file.needs_start || (run.audio_start_fourcc == file.fourcc && run.audio_start_fault == nullptr);
 }
 
+// Audio files hold one track; say once which ones are left out, and where
+// the extended header cannot be read.
+void check_tracks(split_run& run, const ex_packet& ex, std::uint64_t tag_offset)
+{
+    const char* path = run.reader.in.path.c_str();
+    if (ex.past_tag)
+        warn(run, "%s: the audio tag at byte offset %llu has a ModEx or track size past its end; it is taken as "
+                  "raw payload",
+             path, static_cast<unsigned long long>(tag_offset));
+    if (run.warned_tracks || ex.tracks < 2)
+        return;
+    run.warned_tracks = true;
+    warn(run, "%s: the audio tag at byte offset %llu holds %u tracks; the audio slide files hold track %u, the "
+              "first, and leave the others out (the .flv slides of combined mode keep them all)",
+         path, static_cast<unsigned long long>(tag_offset), ex.tracks, ex.track_id);
+}
+
 // An AudioSpecificConfig longer than this is read no further.
 constexpr std::size_t ASC_READ_MAX = 64;
 
@@ -458,14 +486,14 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::uint8_t* head = nullptr;
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
-    const aac_tag aac = aac_tag_of(head, got);
+    const aac_tag aac = aac_tag_of(head, got, tag.data_size);
     // Codecs behind the extended header to files of their own where they
     // have one; otherwise raw payload like any other format.
-    const extended_audio_file* file =
-        sound_format == SOUND_EX_HEADER ? extended_audio_file_of(fourcc_of(TAG_AUDIO, head, got)) : nullptr;
-    const unsigned ex_packet = got >= 1 ? head[0] & 0x0F : 0;
-    if (file != nullptr && takes_own_file(run, *file, ex_packet))
-        return route_extended_audio(run, tag, *file, ex_packet, tag_offset, result);
+    const ex_packet ex = parse_ex_packet(TAG_AUDIO, head, got, tag.data_size);
+    check_tracks(run, ex, tag_offset);
+    const extended_audio_file* file = ex.complete ? extended_audio_file_of(ex.fourcc) : nullptr;
+    if (file != nullptr && takes_own_file(run, *file, ex.packet_type))
+        return route_extended_audio(run, tag, *file, ex, tag_offset, result);
     if (aac.config)
         take_aac_config(run, parse_audio_specific_config(head + aac.header, got - aac.header), tag_offset);
     // An .aac slide opens with its first frame: a configuration alone would
