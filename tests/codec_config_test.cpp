@@ -20,6 +20,15 @@ const bytes av1_start = {0x90, 'a', 'v', '0', '1', 0x81, 0x08, 0x0C, 0x00};
 const bytes av1_color = {0xD4, 'a', 'v', '0', '1', 2, 0, 9, 'c', 'o', 'l', 'o', 'r', 'I', 'n', 'f', 'o', 3, 0, 0, 9};
 const bytes opus_head = {0x90, 'O', 'p', 'u', 's', 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, 0x38, 1, 0x80, 0xBB, 0, 0, 0, 0, 0};
 const bytes opus_channels = {0x94, 'O', 'p', 'u', 's', 1, 2, 0, 0, 0, 3};
+// One Multitrack Opus SequenceStart per track, as one track each.
+bytes track_head(std::uint8_t track)
+{
+    bytes b(7 + opus_head.size() - 5);
+    const std::uint8_t start[] = {0x95, 0x00, 'O', 'p', 'u', 's', track};
+    std::copy(std::begin(start), std::end(start), b.begin());
+    std::copy(opus_head.begin() + 5, opus_head.end(), b.begin() + 7);
+    return b;
+}
 bytes ex_frame(std::uint8_t first, std::uint32_t seed, const char* fourcc)
 {
     bytes b = tag_data(30, seed, first);
@@ -81,6 +90,11 @@ std::vector<carry_case> carry_cases()
          false,
          {{VIDEO, 0, 0, av1_start}, {VIDEO, 0, 0, av1_color}, {AUDIO, 0, 0, opus_head}, {AUDIO, 0, 0, opus_channels},
           {AUDIO, 0, 0, ex_frame(0x91, 3, "Opus")}, {VIDEO, 10, 0, ex_frame(0x91, 4, "av01")}}},
+        {"Multitrack: each track's SequenceStart, by track",
+         {{AUDIO, 0, 0, track_head(2)}, {AUDIO, 0, 0, track_head(1)}, {AUDIO, 20, 0, ex_frame(0x91, 2, "Opus")},
+          {AUDIO, 1500, 0, ex_frame(0x91, 3, "Opus")}},
+         false,
+         {{AUDIO, 0, 0, track_head(1)}, {AUDIO, 0, 0, track_head(2)}, {AUDIO, 0, 0, ex_frame(0x91, 3, "Opus")}}},
         {"extended headers in separate mode: the video ones",
          {{VIDEO, 0, 0, av1_start}, {VIDEO, 0, 0, av1_color}, {AUDIO, 0, 0, opus_head}, {AUDIO, 0, 0, opus_channels},
           {VIDEO, 0, 0, ex_frame(0x91, 1, "av01")}, {VIDEO, 1510, 0, ex_frame(0x91, 4, "av01")}},

@@ -81,6 +81,18 @@ config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std
     return config_kind::none;
 }
 
+config_id identify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+{
+    config_id id;
+    id.kind = classify_config(tag_type, data, available);
+    if (id.kind != config_kind::none) {
+        const ex_packet p = parse_ex_packet(tag_type, data, available, available);
+        if (p.multitrack && p.tracks > 0)
+            id.track = static_cast<int>(p.track_id);
+    }
+    return id;
+}
+
 namespace {
 
 // 5 bits; 31 escapes to 32 plus 6 more bits.

@@ -13,8 +13,14 @@
 // (AAC's AudioSpecificConfig or an extended SequenceStart: OpusHead, FLAC
 // STREAMINFO, ...) and the MultichannelConfig packet.
 enum class config_kind { none, video, video_metadata, audio, audio_channels };
-constexpr std::size_t CONFIG_KINDS = 4;
 bool is_video_config(config_kind kind);
+// A configuration and the track it is for: that of a Multitrack packet (its
+// first track), or -1 for a tag of one track.
+struct config_id {
+    config_kind kind = config_kind::none;
+    int track = -1;
+};
+config_id identify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
 // From the tag type and the first bytes of its data (as many as available).
 config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
 

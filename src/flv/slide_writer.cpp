@@ -1,5 +1,6 @@
 #include "flv/slide_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 bool is_open(const out_stream& out)
@@ -63,20 +64,31 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
     return true;
 }
 
-carried_tag& carried_of(carried_configs& keep, config_kind kind)
+static bool same_config(const config_id& a, const config_id& b)
 {
-    return keep.kept[static_cast<std::size_t>(kind) - 1];
+    return a.kind == b.kind && a.track == b.track;
+}
+
+carried_tag& carried_of(carried_configs& keep, config_id id)
+{
+    for (carried_tag& kept : keep.kept)
+        if (same_config(kept.id, id))
+            return kept;
+    keep.kept.push_back(carried_tag{});
+    keep.kept.back().id = id;
+    return keep.kept.back();
 }
 
 std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
-                                            config_kind first_tag)
+                                            config_id first_tag)
 {
     std::vector<const carried_tag*> carried;
-    for (std::size_t i = 0; i < CONFIG_KINDS; ++i) {
-        const auto kind = static_cast<config_kind>(i + 1);
-        if (keep.kept[i].held && kind != first_tag && (is_video_config(kind) ? with_video : with_audio))
-            carried.push_back(&keep.kept[i]);
-    }
+    for (const carried_tag& kept : keep.kept)
+        if (kept.held && !same_config(kept.id, first_tag) && (is_video_config(kept.id.kind) ? with_video : with_audio))
+            carried.push_back(&kept);
+    std::sort(carried.begin(), carried.end(), [](const carried_tag* a, const carried_tag* b) {
+        return a->id.kind != b->id.kind ? a->id.kind < b->id.kind : a->id.track < b->id.track;
+    });
     return carried;
 }
 
@@ -103,7 +115,7 @@ static std::uint64_t take_config_data(out_stream* out, const tag_header& tag, in
     return copied;
 }
 
-move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind config, in_stream& src,
+move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_id config, in_stream& src,
                           carried_configs& keep)
 {
     // A timestamp below the base (one that goes backwards) wraps modulo 2^32.
@@ -111,7 +123,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
 
     // The PreviousTagSize behind the tag goes along; it is left unread so the
     // next tag's read finds it in front of that tag.
-    if (config == config_kind::none) {
+    if (config.kind == config_kind::none) {
         const std::uint64_t copied = copy_bytes_peeking(src, slide.out, tag.data_size, PREV_TAG_SIZE_LEN);
         return result_of(src, &slide.out, copied, tag.data_size);
     }
@@ -123,7 +135,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind c
     return result_of(src, &slide.out, copied, tag.data_size);
 }
 
-move_result hold_config(const tag_header& tag, config_kind config, in_stream& src, carried_configs& keep)
+move_result hold_config(const tag_header& tag, config_id config, in_stream& src, carried_configs& keep)
 {
     const std::uint64_t got =
         take_config_data(nullptr, tag, src, carried_of(keep, config));

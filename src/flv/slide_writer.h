@@ -13,18 +13,20 @@
 #include <string>
 #include <vector>
 
-// The most recent sequence header of one kind, kept for later slides.
+// The most recent sequence header of one kind and track, kept for later
+// slides.
 struct carried_tag {
+    config_id id;
     tag_header header;
     std::vector<std::uint8_t> data;
     bool held = false;
 };
 
-// One of each config_kind but none, in that order.
+// One per config_kind and track seen.
 struct carried_configs {
-    carried_tag kept[CONFIG_KINDS];
+    std::vector<carried_tag> kept;
 };
-carried_tag& carried_of(carried_configs& keep, config_kind kind);
+carried_tag& carried_of(carried_configs& keep, config_id id);
 
 struct audio_slide {
     out_stream out;
@@ -49,21 +51,21 @@ bool is_open(const out_stream& out);
 bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts,
                     const std::vector<std::uint8_t>& metadata);
 
-// The kept headers a slide starts with: each unless the slide's first tag is
-// itself a header of the same kind; video ones only where with_video, audio
-// ones only where with_audio.
+// The kept headers a slide starts with, in config_kind order and by track:
+// each unless the slide's first tag is itself a header of the same kind and
+// track; video ones only where with_video, audio ones only where with_audio.
 std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
-                                            config_kind first_tag);
+                                            config_id first_tag);
 // Writes them at the slide's timestamp 0.
 void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag*>& carried);
 
 // Writes the tag re-based, its data from src and the PreviousTagSize behind
 // it, which stays unread in src. A sequence header is kept in keep.
-move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_kind config, in_stream& src,
+move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_id config, in_stream& src,
                           carried_configs& keep);
 
 // A sequence header kept for later slides without being written.
-move_result hold_config(const tag_header& tag, config_kind config, in_stream& src, carried_configs& keep);
+move_result hold_config(const tag_header& tag, config_id config, in_stream& src, carried_configs& keep);
 
 // A tag slidecut makes (data from memory) in the place of tag, at its
 // timestamp re-based; tag's own data is left unread in src.

@@ -196,7 +196,7 @@ std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const
 
 // The sequence headers a slide starts with: a new run's own first, then the
 // kept ones it needs.
-std::vector<const carried_tag*> slide_configs(split_run& run, config_kind first_tag)
+std::vector<const carried_tag*> slide_configs(split_run& run, config_id first_tag)
 {
     std::vector<const carried_tag*> carried = carried_for(run.carried, !run.start.active, !run.separate_audio, first_tag);
     if (run.start.active && !run.start.config.empty()) {
@@ -210,7 +210,7 @@ std::vector<const carried_tag*> slide_configs(split_run& run, config_kind first_
 
 // Opens the slide's .flv file with its tag at tag_offset: onMetaData and
 // codec configuration go first. A slide without a frame for it gets no file.
-move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, config_kind config,
+move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, config_id config,
                      split_result& result)
 {
     const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
@@ -244,7 +244,7 @@ void note_keyframe(split_run& run, std::uint64_t tag_offset)
 {
     run.keyframe_seen = true;
     run.keyframe_offset = tag_offset;
-    const carried_tag& video = carried_of(run.carried, config_kind::video);
+    const carried_tag& video = carried_of(run.carried, config_id{config_kind::video, -1});
     if (video.held)
         run.keyframe_config = video.data;
     else
@@ -256,7 +256,7 @@ move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_o
     in_stream& in = run.reader.in;
     const std::uint8_t* head = nullptr;
     const std::size_t head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
-    const config_kind config = classify_config(tag.type, head, head_len);
+    const config_id config = identify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out) && !run.flv_skipped) {
         const move_result opened = open_flv(run, tag, tag_offset, config, result);
         if (opened != move_result::done)
@@ -265,7 +265,7 @@ move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_o
     if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
         note_keyframe(run, tag_offset);
     if (run.flv_skipped)
-        return config != config_kind::none ? hold_config(tag, config, in, run.carried)
+        return config.kind != config_kind::none ? hold_config(tag, config, in, run.carried)
                                            : result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
     switch (start_action_of(run.start, tag_offset, tag.type, head, head_len)) {
     case start_action::hold_config:
