@@ -9,9 +9,16 @@
 //                            behind the extended audio header (SequenceStart,
 //                            MultichannelConfig for Opus, CodedFrames), as
 //                            today's encoders write them; for Opus, prints
-//                            the samples the packets hold and the pre-skip.
+//                            the samples the packets hold and the pre-skip;
+//   av1_opus IN.ivf IN.opus OUT  AV1 frames of an IVF file behind the extended
+//                            video header (SequenceStart with an av1C record,
+//                            CodedFrames) beside Opus audio, as FFmpeg 8 writes
+//                            them, less the MultichannelConfig.
+#include "flv/bit_reader.h"
 #include "flv/ogg_opus.h"
 #include "flv_builder.h"
+
+#include <algorithm>
 
 #include <cstdio>
 #include <string>
@@ -133,12 +140,98 @@ int audio_recording(const std::string& name, const char* in, const char* out)
     return 0;
 }
 
+// An av1C record of a sequence header OBU: profile, level and 8-bit 4:2:0
+// from its first fields (no timing info, as libaom writes it), then the OBU.
+bytes av1_config(const bytes& obu, std::size_t payload)
+{
+    bit_reader in{obu.data() + payload, obu.size() - payload};
+    const unsigned profile = read_bits(in, 3);
+    read_bits(in, 1); // still_picture
+    unsigned level = 8;
+    if (read_bits(in, 1) == 0 && read_bits(in, 1) == 0) { // full header, no timing info
+        read_bits(in, 1);  // initial_display_delay_present
+        read_bits(in, 5);  // operating_points_cnt_minus_1
+        read_bits(in, 12); // operating_point_idc
+        level = read_bits(in, 5);
+    }
+    bytes record = {0x81, static_cast<std::uint8_t>(profile << 5 | level), 0x0C, 0x00};
+    record.insert(record.end(), obu.begin(), obu.end());
+    return record;
+}
+
+// The frames of an IVF file as FLV video tags behind the extended header,
+// temporal delimiters left out; a frame with a sequence header is a keyframe.
+std::vector<test_tag> av1_tags(const bytes& ivf)
+{
+    if (ivf.size() < 32)
+        return {};
+    const std::uint32_t rate = ivf[16] | ivf[17] << 8 | ivf[18] << 16, scale = ivf[20] | ivf[21] << 8 | ivf[22] << 16;
+    std::vector<test_tag> tags;
+    for (std::size_t pos = 32; pos + 12 <= ivf.size();) {
+        const std::size_t size = ivf[pos] | ivf[pos + 1] << 8 | ivf[pos + 2] << 16;
+        const std::uint64_t pts = ivf[pos + 4] | ivf[pos + 5] << 8 | ivf[pos + 6] << 16;
+        const std::size_t end = std::min(pos + 12 + size, ivf.size());
+        bytes frame = {0xA1, 'a', 'v', '0', '1'};
+        bool key = false;
+        for (std::size_t at = pos + 12; at + 2 <= end;) {
+            const unsigned type = (ivf[at] >> 3) & 15;
+            std::size_t length = 0, header = 1 + ((ivf[at] >> 2) & 1);
+            for (int shift = 0; at + header < end; shift += 7) { // leb128
+                const std::uint8_t b = ivf[at + header++];
+                length |= std::size_t{b & 0x7Fu} << shift;
+                if ((b & 0x80) == 0)
+                    break;
+            }
+            const bytes obu(ivf.begin() + static_cast<long>(at), ivf.begin() + static_cast<long>(std::min(at + header + length, end)));
+            if (type == 1 && tags.empty()) { // the first sequence header: the SequenceStart
+                bytes start = av1_config(obu, header);
+                const std::uint8_t ex_header[] = {0x90, 'a', 'v', '0', '1'};
+                start.insert(start.begin(), std::begin(ex_header), std::end(ex_header));
+                tags.push_back({9, 0, 0, start});
+            }
+            key = key || type == 1;
+            if (type != 2)
+                frame.insert(frame.end(), obu.begin(), obu.end());
+            at += header + length;
+        }
+        frame[0] = key ? 0x91 : 0xA1;
+        const auto ms = static_cast<std::uint32_t>(pts * 1000 * scale / (rate == 0 ? 1 : rate));
+        tags.push_back({9, ms, 0, frame});
+        pos = end;
+    }
+    return tags;
+}
+
+int av1_opus_recording(const char* ivf, const char* opus, const char* out)
+{
+    std::vector<test_tag> video = av1_tags(read_file(ivf));
+    const std::vector<bytes> packets = ogg_packets(read_file(opus));
+    if (video.size() < 2 || packets.size() < 3)
+        return 1;
+    std::vector<test_tag> audio = {{8, 0, 0, bytes{0x90, 'O', 'p', 'u', 's'}}};
+    audio[0].data.insert(audio[0].data.end(), packets[0].begin(), packets[0].end());
+    std::uint64_t samples = 0;
+    for (std::size_t i = 2; i < packets.size(); ++i) {
+        bytes data = {0x91, 'O', 'p', 'u', 's'};
+        data.insert(data.end(), packets[i].begin(), packets[i].end());
+        audio.push_back({8, static_cast<std::uint32_t>(samples / 48), 0, data});
+        samples += opus_packet_samples(packets[i].data(), packets[i].size());
+    }
+    std::vector<test_tag> tags;
+    std::merge(video.begin(), video.end(), audio.begin(), audio.end(), std::back_inserter(tags),
+               [](const test_tag& a, const test_tag& b) { return a.ts < b.ts; });
+    write_file(out, make_recording(tags));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 5)
         return 2;
+    if (std::string(argv[1]) == "av1_opus")
+        return av1_opus_recording(argv[2], argv[3], argv[4]);
     if (std::string(argv[1]) == "audio")
         return audio_recording(argv[2], argv[3], argv[4]);
     const std::string mode = argv[1];
