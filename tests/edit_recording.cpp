@@ -10,6 +10,9 @@
 //                            MultichannelConfig for Opus, CodedFrames), as
 //                            today's encoders write them; for Opus, prints
 //                            the samples the packets hold and the pre-skip;
+//   to_avc1 IN OUT 0         legacy H.264 tags behind the extended header as
+//                            avc1 (SequenceStart, CodedFrames);
+//   to_legacy IN OUT 0       and back, for players that read only the legacy one;
 //   av1_opus IN.ivf IN.opus OUT  AV1 frames of an IVF file behind the extended
 //                            video header (SequenceStart with an av1C record,
 //                            CodedFrames) beside Opus audio, as FFmpeg 8 writes
@@ -202,6 +205,42 @@ std::vector<test_tag> av1_tags(const bytes& ivf)
     return tags;
 }
 
+// avc1 and legacy AVC tags hold the same bytes behind different headers:
+// legacy 0x17/0x27 and an AVCPacketType, extended 0x9n/0xAn and the FourCC.
+int convert_avc(const char* in, const char* out, bool to_extended)
+{
+    const parsed_flv flv = parse_flv(read_file(in));
+    if (!flv.well_formed)
+        return 1;
+    std::vector<test_tag> tags;
+    if (!flv.metadata.empty())
+        tags.push_back({18, 0, 0, flv.metadata});
+    for (test_tag tag : flv.tags) {
+        bytes& d = tag.data;
+        const bool legacy_avc = tag.type == 9 && d.size() >= 5 && (d[0] & 0x8F) == 7 && d[1] <= 1;
+        const bool avc1 = tag.type == 9 && d.size() >= 5 && (d[0] & 0x80) && d[1] == 'a' && d[2] == 'v' && d[3] == 'c' &&
+                          d[4] == '1' && (d[0] & 0x0F) <= 1;
+        if (to_extended && legacy_avc) {
+            const std::uint8_t packet = d[1];
+            bytes ex = {static_cast<std::uint8_t>(0x80 | (d[0] & 0x70) | packet), 'a', 'v', 'c', '1'};
+            ex.insert(ex.end(), d.begin() + (packet == 0 ? 5 : 2), d.end()); // SequenceStart: no composition time
+            d = ex;
+        } else if (!to_extended && avc1) {
+            const std::uint8_t packet = d[0] & 0x0F;
+            bytes legacy = {static_cast<std::uint8_t>((d[0] & 0x70) | 7), packet};
+            if (packet == 0)
+                legacy.insert(legacy.end(), {0, 0, 0});
+            legacy.insert(legacy.end(), d.begin() + 5, d.end());
+            d = legacy;
+        }
+        tags.push_back(tag);
+    }
+    bytes recording = make_recording(tags);
+    std::copy(flv.header.begin(), flv.header.end(), recording.begin()); // the slide's own header
+    write_file(out, recording);
+    return 0;
+}
+
 int av1_opus_recording(const char* ivf, const char* opus, const char* out)
 {
     std::vector<test_tag> video = av1_tags(read_file(ivf));
@@ -230,6 +269,8 @@ int main(int argc, char** argv)
 {
     if (argc != 5)
         return 2;
+    if (std::string(argv[1]) == "to_avc1" || std::string(argv[1]) == "to_legacy")
+        return convert_avc(argv[2], argv[3], std::string(argv[1]) == "to_avc1");
     if (std::string(argv[1]) == "av1_opus")
         return av1_opus_recording(argv[2], argv[3], argv[4]);
     if (std::string(argv[1]) == "audio")

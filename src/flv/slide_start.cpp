@@ -2,6 +2,7 @@
 
 #include "flv/avc.h"
 #include "flv/codec.h"
+#include "flv/ex_header.h"
 #include "flv/reencoder.h"
 
 #include <algorithm>
@@ -20,34 +21,66 @@ start_action start_action_of(const slide_start& start, std::uint64_t offset, std
 
 namespace {
 
-// How the frames of a legacy FLV video codec reach the codec library: which
-// codec, and how many bytes of FLV header stand before the codec's own.
+// How the frames of an FLV video codec reach the codec library: which codec,
+// and how many bytes of FLV header stand before the codec's own in a legacy
+// tag; behind the extended header (a FourCC), the packet's own layout says.
 struct codec_use {
     unsigned flv_codec;
+    std::uint32_t fourcc; // 0 for a legacy codec id
     picture_codec codec;
     std::size_t header;
 };
 constexpr unsigned CODEC_H263 = 2;
+constexpr std::uint32_t FOURCC_AVC1 = 0x61766331;
 const codec_use codec_uses[] = {
-    {CODEC_H263, picture_codec::h263, 1},
-    {VIDEO_CODEC_AVC, picture_codec::h264, 5},
+    {CODEC_H263, 0, picture_codec::h263, 1},
+    {VIDEO_CODEC_AVC, 0, picture_codec::h264, 5},
+    {0, FOURCC_AVC1, picture_codec::h264, 0},
 };
 
-const codec_use* codec_use_of(std::uint8_t video_byte)
+const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
 {
-    if (video_byte & VIDEO_EX_HEADER_BIT)
+    const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
+    if (ex.extended && (!ex.complete || ex.multitrack))
         return nullptr;
     for (const codec_use& use : codec_uses)
-        if (use.flv_codec == video_codec_of(video_byte))
+        if (ex.extended ? use.fourcc == ex.fourcc : use.fourcc == 0 && use.flv_codec == video_codec_of(data[0]))
             return &use;
     return nullptr;
+}
+
+// Where the codec's own bytes begin in a tag's data: behind the extended
+// header, and avc1 coded frames' composition time.
+std::size_t codec_offset(const codec_use& use, const std::vector<std::uint8_t>& data)
+{
+    if (use.fourcc == 0)
+        return use.header;
+    const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
+    return ex.data_offset + (ex.packet_type == VIDEO_EX_CODED_FRAMES ? 3 : 0);
 }
 
 // The codec's own bytes of a tag's data.
 std::vector<std::uint8_t> payload_of(const codec_use& use, const std::vector<std::uint8_t>& data)
 {
-    return data.size() > use.header ? std::vector<std::uint8_t>(data.begin() + static_cast<long>(use.header), data.end())
-                                    : std::vector<std::uint8_t>{};
+    const std::size_t offset = data.empty() ? 0 : codec_offset(use, data);
+    return data.size() > offset ? std::vector<std::uint8_t>(data.begin() + static_cast<long>(offset), data.end())
+                                : std::vector<std::uint8_t>{};
+}
+
+// The first bytes of a tag slidecut makes for the new run: the legacy video
+// byte and AVC packet type, or the extended header with its FourCC.
+std::vector<std::uint8_t> new_tag_head(const codec_use& use, unsigned frame_type, std::uint8_t packet_type)
+{
+    if (use.fourcc == 0) {
+        std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(frame_type << 4 | use.flv_codec)};
+        if (use.codec == picture_codec::h264)
+            head.push_back(packet_type);
+        return head;
+    }
+    std::vector<std::uint8_t> head(5);
+    head[0] = static_cast<std::uint8_t>(VIDEO_EX_HEADER_BIT | frame_type << 4 | packet_type);
+    put_be(head.data() + 1, 4, use.fourcc);
+    return head;
 }
 
 // Neither the frames decoded nor those encoded again may pass this: the
@@ -81,7 +114,6 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
         why = "the encoder did not start with a keyframe";
         return false;
     }
-    const std::uint8_t codec = static_cast<std::uint8_t>(use.flv_codec);
     if (use.codec == picture_codec::h264) {
         // The recording's parameter sets go along, so that the frames copied
         // after the next keyframe parse with the same record (a parser
@@ -92,15 +124,16 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
             why = "the encoder gave no parameter sets";
             return false;
         }
-        start.config = {static_cast<std::uint8_t>(FRAME_KEYFRAME << 4 | codec), AVC_SEQUENCE_HEADER, 0, 0, 0};
+        start.config = new_tag_head(use, FRAME_KEYFRAME, AVC_SEQUENCE_HEADER); // SequenceStart is 0 too
+        if (use.fourcc == 0)
+            start.config.insert(start.config.end(), {0, 0, 0});
         start.config.insert(start.config.end(), record.begin(), record.end());
     }
     std::size_t total = start.config.size();
     for (std::size_t j = 0; j < dts.size(); ++j) {
         const encoded_picture& picture = run.pictures[j];
         const unsigned frame_type = picture.key ? FRAME_KEYFRAME : 2;
-        const auto video_byte = static_cast<std::uint8_t>(frame_type << 4 | codec);
-        std::vector<std::uint8_t> data;
+        std::vector<std::uint8_t> data = new_tag_head(use, frame_type, AVC_NALU); // CodedFrames is 1 too
         if (use.codec == picture_codec::h264) {
             const std::int64_t cts = picture.pts - std::int64_t{dts[j]};
             if (cts < -0x800000 || cts > 0x7FFFFF) {
@@ -108,14 +141,14 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
                 return false;
             }
             const auto field = static_cast<std::uint32_t>(cts) & 0xFFFFFF;
-            data = length_prefixed(picture.data.data(), picture.data.size());
-            const std::uint8_t header[] = {video_byte, AVC_NALU, static_cast<std::uint8_t>(field >> 16),
-                                           static_cast<std::uint8_t>(field >> 8), static_cast<std::uint8_t>(field)};
-            data.insert(data.begin(), std::begin(header), std::end(header));
+            const std::uint8_t cts_bytes[] = {static_cast<std::uint8_t>(field >> 16), static_cast<std::uint8_t>(field >> 8),
+                                              static_cast<std::uint8_t>(field)};
+            const std::vector<std::uint8_t> units = length_prefixed(picture.data.data(), picture.data.size());
+            data.reserve(data.size() + 3 + units.size());
+            data.insert(data.end(), std::begin(cts_bytes), std::end(cts_bytes));
+            data.insert(data.end(), units.begin(), units.end());
         } else {
-            data.resize(1 + picture.data.size());
-            data[0] = video_byte;
-            std::copy(picture.data.begin(), picture.data.end(), data.begin() + 1);
+            data.insert(data.end(), picture.data.begin(), picture.data.end());
         }
         total += data.size();
         if (data.size() > MAX_TAG_DATA_SIZE || total > MAX_NEW_RUN_BYTES) {
@@ -130,9 +163,10 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
 reencode_profile profile_of(const codec_use& use, const std::vector<std::uint8_t>& config)
 {
     reencode_profile profile;
-    if (use.codec == picture_codec::h264 && config.size() > use.header) {
-        avc_profile_of(config.data() + use.header, config.size() - use.header, profile.profile, profile.level);
-        profile.parameter_set_id = unused_parameter_set_id(payload_of(use, config));
+    const std::vector<std::uint8_t> record = payload_of(use, config);
+    if (use.codec == picture_codec::h264 && !record.empty()) {
+        avc_profile_of(record.data(), record.size(), profile.profile, profile.level);
+        profile.parameter_set_id = unused_parameter_set_id(record);
     }
     return profile;
 }
@@ -150,7 +184,7 @@ bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std:
                 std::string& why)
 {
     if (walk.coder == nullptr) {
-        walk.use = codec_use_of(data[0]);
+        walk.use = codec_use_of(data);
         if (walk.use == nullptr || !can_reencode(walk.use->codec)) {
             why = walk.use == nullptr ? "its codec is not one this build encodes"
                                       : "this build cannot encode its codec";
@@ -160,13 +194,13 @@ bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std:
                                     profile_of(*walk.use, walk.config), why);
         if (walk.coder == nullptr)
             return false;
-    } else if (codec_use_of(data[0]) != walk.use) {
+    } else if (codec_use_of(data) != walk.use) {
         why = "its codec changes before the next keyframe";
         return false;
     }
     const std::int64_t pts = std::int64_t{tag.timestamp} + composition_time_ms(data.data(), data.size());
-    const std::size_t header = walk.use->header;
-    if (!reencoder_frame(walk.coder, data.data() + header, data.size() - std::min(header, data.size()), pts, keep)) {
+    const std::size_t header = std::min(codec_offset(*walk.use, data), data.size());
+    if (!reencoder_frame(walk.coder, data.data() + header, data.size() - header, pts, keep)) {
         reencoded_run unused;
         return finish_reencoder(walk.coder, unused, why); // false, with the decoder's reason
     }
@@ -191,8 +225,9 @@ bool walk_and_encode(in_stream& look, const start_source& source, slide_start& s
             continue;
         if (classify_config(tag.type, data.data(), data.size()) == config_kind::video) {
             walk.config = data;
-            if (walk.coder != nullptr && walk.use != nullptr && data.size() > walk.use->header)
-                reencoder_config(walk.coder, data.data() + walk.use->header, data.size() - walk.use->header);
+            const std::vector<std::uint8_t> record = walk.use != nullptr ? payload_of(*walk.use, data) : data;
+            if (walk.coder != nullptr && !record.empty())
+                reencoder_config(walk.coder, record.data(), record.size());
         } else if (is_coded_video_frame(data.data(), data.size()) &&
                    !feed_frame(walk, tag, data, offset >= start.first_tag, why)) {
             return false;

@@ -19,6 +19,10 @@ for mode in combined separate; do
     from=$([ "$n" -gt 0 ] && echo "${cues[$((n - 1))]}" || echo -1)
     to=${cues[$n]:-999999999}
     slide="$work/$mode/rec_$n.flv"
+    if [ "$kind" = avc1 ] && [ -e "$slide" ]; then
+      "$edit" to_legacy "$slide" "$work/$mode/legacy_$n.flv" 0 || fail "$mode rec_$n.flv: not avc1 as expected"
+      slide="$work/$mode/legacy_$n.flv"
+    fi
     expected=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b' "$work/rec.packets" | wc -l)
     if [ "$expected" -eq 0 ]; then
       # A slide without a frame gets no file, and a warning says so.

@@ -77,15 +77,21 @@ first_picture_recording() {
     flv1) args=(-c:v flv1 -g 250 -c:a libmp3lame) ;;
     resent_header) args=("${h264[@]}") ;;
     late_first_frame) args=("${h264[@]}"); cues=(4000 15300) ;;
+    avc1) args=("${h264[@]}") ;;
     *) echo "unknown recording kind $2" >&2; exit 2 ;;
   esac
   rec="$work/rec.flv"
+  reference=$rec
   ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f flv "$rec"
   case "$2" in
     # its sequence header sent again at a cue point, before an inter frame
     resent_header) "$edit" resend_header "$rec" "$work/edited.flv" 15300 && mv "$work/edited.flv" "$rec" ;;
     # its first frame at 6.92 s, after the first cue point
     late_first_frame) "$edit" delay "$rec" "$work/edited.flv" 6920 && mv "$work/edited.flv" "$rec" ;;
+    # H.264 behind the extended header; ffmpeg 5.1 reads the legacy one only,
+    # so the pictures come from the legacy recording, and slides are checked
+    # after turning them back
+    avc1) reference="$work/legacy.flv" && mv "$rec" "$reference" && "$edit" to_avc1 "$reference" "$rec" 0 ;;
   esac
   printf '%s\n' "${cues[@]}" | awk '{ printf "00:00:%02d:%03d\n", $1 / 1000, $1 % 1000 }' >"$work/rec.cue"
 }
@@ -95,9 +101,9 @@ first_picture_recording() {
 # presentation times in order ($work/rec.pts).
 size=320x240 frame_bytes=$((320 * 240 * 3 / 2))
 recording_pictures() {
-  ffmpeg -nostdin -v error -i "$rec" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
+  ffmpeg -nostdin -v error -i "$reference" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
   # (a packet with side data, such as a new sequence header, has a third field)
-  ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$rec" |
+  ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$reference" |
     awk -F, '$1 != "" && $2 != "" { printf "%d %d\n", $2 * 1000 + 0.5, $1 * 1000 + 0.5 }' >"$work/rec.packets"
   sort -n -k2 "$work/rec.packets" | awk '{ print $2 }' >"$work/rec.pts"
 }
