@@ -13,6 +13,10 @@
 //   to_avc1 IN OUT 0         legacy H.264 tags behind the extended header as
 //                            avc1 (SequenceStart, CodedFrames);
 //   to_legacy IN OUT 0       and back, for players that read only the legacy one;
+//   av1 IN.ivf OUT 0         AV1 frames of an IVF file alone, as below;
+//   to_ivf IN OUT 0          and back: a slide's av01 tags as an IVF file for
+//                            ffmpeg, each sequence header sent before the
+//                            frame after it;
 //   av1_opus IN.ivf IN.opus OUT  AV1 frames of an IVF file behind the extended
 //                            video header (SequenceStart with an av1C record,
 //                            CodedFrames) beside Opus audio, as FFmpeg 8 writes
@@ -241,6 +245,40 @@ int convert_avc(const char* in, const char* out, bool to_extended)
     return 0;
 }
 
+void put_le(bytes& out, std::uint64_t value, int bytes_count)
+{
+    for (int i = 0; i < bytes_count; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+int flv_to_ivf(const char* in, const char* out)
+{
+    const parsed_flv flv = parse_flv(read_file(in));
+    if (!flv.well_formed)
+        return 1;
+    bytes ivf = {'D', 'K', 'I', 'F', 0, 0, 32, 0, 'A', 'V', '0', '1'};
+    put_le(ivf, 320, 2), put_le(ivf, 240, 2), put_le(ivf, 1000, 4), put_le(ivf, 1, 4), put_le(ivf, 0, 4), put_le(ivf, 0, 4);
+    bytes pending; // the configOBUs of a SequenceStart, for the next frame
+    for (const test_tag& tag : flv.tags) {
+        const bytes& d = tag.data;
+        if (tag.type != 9 || d.size() < 5 || !(d[0] & 0x80) || d[1] != 'a' || d[2] != 'v' || d[3] != '0' || d[4] != '1')
+            continue;
+        if ((d[0] & 0x0F) == 0 && d.size() > 9)
+            pending.assign(d.begin() + 9, d.end());
+        if ((d[0] & 0x0F) != 1)
+            continue;
+        bytes unit = {0x12, 0x00}; // a temporal delimiter
+        unit.insert(unit.end(), pending.begin(), pending.end());
+        unit.insert(unit.end(), d.begin() + 5, d.end());
+        pending.clear();
+        put_le(ivf, unit.size(), 4);
+        put_le(ivf, full_ts(tag), 8);
+        ivf.insert(ivf.end(), unit.begin(), unit.end());
+    }
+    write_file(out, ivf);
+    return 0;
+}
+
 int av1_opus_recording(const char* ivf, const char* opus, const char* out)
 {
     std::vector<test_tag> video = av1_tags(read_file(ivf));
@@ -271,6 +309,13 @@ int main(int argc, char** argv)
         return 2;
     if (std::string(argv[1]) == "to_avc1" || std::string(argv[1]) == "to_legacy")
         return convert_avc(argv[2], argv[3], std::string(argv[1]) == "to_avc1");
+    if (std::string(argv[1]) == "to_ivf")
+        return flv_to_ivf(argv[2], argv[3]);
+    if (std::string(argv[1]) == "av1") {
+        const std::vector<test_tag> tags = av1_tags(read_file(argv[2]));
+        write_file(argv[3], make_recording(tags));
+        return tags.size() < 2;
+    }
     if (std::string(argv[1]) == "av1_opus")
         return av1_opus_recording(argv[2], argv[3], argv[4]);
     if (std::string(argv[1]) == "audio")

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-enum class picture_codec { h263, h264 };
+enum class picture_codec { h263, h264, av1 };
 
 // Whether this build can decode pictures of the codec and encode them again.
 bool can_reencode(picture_codec codec);
 
-// Codec-level bytes throughout: an avcC record as the decoder's
-// configuration, length-prefixed NAL units or an H.263 picture as a frame.
+// Codec-level bytes throughout: an avcC or av1C record as the decoder's
+// configuration, length-prefixed NAL units, an AV1 temporal unit or an H.263
+// picture as a frame.
 struct reencoder;
 
 // The encoder's H.264 profile (66, 77, 100, ...) and level, to match the
@@ -40,12 +41,12 @@ bool reencoder_config(reencoder* r, const std::uint8_t* config, std::size_t size
 bool reencoder_frame(reencoder* r, const std::uint8_t* data, std::size_t size, std::int64_t pts, bool keep);
 
 struct encoded_picture {
-    std::vector<std::uint8_t> data; // Annex B for H.264
+    std::vector<std::uint8_t> data; // Annex B for H.264; AV1's OBUs
     std::int64_t pts = 0;
     bool key = false;
 };
 struct reencoded_run {
-    std::vector<std::uint8_t> config; // the encoder's parameter sets, Annex B; empty for H.263
+    std::vector<std::uint8_t> config; // the encoder's parameter sets, Annex B; AV1's av1C or sequence header OBU; empty for H.263
     std::vector<encoded_picture> pictures; // in decode order, which is presentation order
 };
 // Drains decoder and encoder; false (with why) when a picture could not be

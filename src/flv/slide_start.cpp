@@ -1,5 +1,6 @@
 #include "flv/slide_start.h"
 
+#include "flv/av1.h"
 #include "flv/avc.h"
 #include "flv/codec.h"
 #include "flv/ex_header.h"
@@ -31,11 +32,12 @@ struct codec_use {
     std::size_t header;
 };
 constexpr unsigned CODEC_H263 = 2;
-constexpr std::uint32_t FOURCC_AVC1 = 0x61766331;
+constexpr std::uint32_t FOURCC_AVC1 = 0x61766331, FOURCC_AV01 = 0x61763031;
 const codec_use codec_uses[] = {
     {CODEC_H263, 0, picture_codec::h263, 1},
     {VIDEO_CODEC_AVC, 0, picture_codec::h264, 5},
     {0, FOURCC_AVC1, picture_codec::h264, 0},
+    {0, FOURCC_AV01, picture_codec::av1, 0},
 };
 
 const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
@@ -50,13 +52,14 @@ const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
 }
 
 // Where the codec's own bytes begin in a tag's data: behind the extended
-// header, and avc1 coded frames' composition time.
+// header, and avc1 coded frames' composition time (av01 has none).
 std::size_t codec_offset(const codec_use& use, const std::vector<std::uint8_t>& data)
 {
     if (use.fourcc == 0)
         return use.header;
     const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
-    return ex.data_offset + (ex.packet_type == VIDEO_EX_CODED_FRAMES ? 3 : 0);
+    const bool composition_time = ex.packet_type == VIDEO_EX_CODED_FRAMES && use.codec == picture_codec::h264;
+    return ex.data_offset + (composition_time ? 3 : 0);
 }
 
 // The codec's own bytes of a tag's data.
@@ -114,6 +117,19 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
         why = "the encoder did not start with a keyframe";
         return false;
     }
+    if (use.codec == picture_codec::av1) {
+        // The encoder's global header, or else the sequence header its first
+        // keyframe carries.
+        std::vector<std::uint8_t> record = av1_config_record(run.config.data(), run.config.size());
+        if (record.empty())
+            record = av1_config_record(run.pictures[0].data.data(), run.pictures[0].data.size());
+        if (record.empty()) {
+            why = "the encoder gave no sequence header";
+            return false;
+        }
+        start.config = new_tag_head(use, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
+        start.config.insert(start.config.end(), record.begin(), record.end());
+    }
     if (use.codec == picture_codec::h264) {
         // The recording's parameter sets go along, so that the frames copied
         // after the next keyframe parse with the same record (a parser
@@ -146,6 +162,9 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
             const std::vector<std::uint8_t> units = length_prefixed(picture.data.data(), picture.data.size());
             data.reserve(data.size() + 3 + units.size());
             data.insert(data.end(), std::begin(cts_bytes), std::end(cts_bytes));
+            data.insert(data.end(), units.begin(), units.end());
+        } else if (use.codec == picture_codec::av1) {
+            const std::vector<std::uint8_t> units = without_temporal_delimiters(picture.data.data(), picture.data.size());
             data.insert(data.end(), units.begin(), units.end());
         } else {
             data.insert(data.end(), picture.data.begin(), picture.data.end());
