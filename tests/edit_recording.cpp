@@ -14,9 +14,11 @@
 //                            avc1 (SequenceStart, CodedFrames);
 //   to_legacy IN OUT 0       and back, for players that read only the legacy one;
 //   av1 IN.ivf OUT 0         AV1 frames of an IVF file alone, as below;
-//   to_ivf IN OUT 0          and back: a slide's av01 tags as an IVF file for
-//                            ffmpeg, each sequence header sent before the
-//                            frame after it;
+//   vp9 IN.ivf OUT 0         VP9 frames of an IVF file behind the extended
+//                            header (a vpcC SequenceStart, CodedFrames);
+//   to_ivf IN OUT 0          and back: a slide's av01 or vp09 tags as an IVF
+//                            file for ffmpeg, each AV1 sequence header sent
+//                            before the frame after it;
 //   av1_opus IN.ivf IN.opus OUT  AV1 frames of an IVF file behind the extended
 //                            video header (SequenceStart with an av1C record,
 //                            CodedFrames) beside Opus audio, as FFmpeg 8 writes
@@ -251,23 +253,48 @@ void put_le(bytes& out, std::uint64_t value, int bytes_count)
         out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
+// VP9 frames of an IVF file as FLV video tags; a frame whose header says
+// frame_type 0 (and shows no existing frame) is a keyframe.
+std::vector<test_tag> vp9_tags(const bytes& ivf)
+{
+    std::vector<test_tag> tags = {{9, 0, 0, {0x90, 'v', 'p', '0', '9', 1, 0, 0, 0, 0, 0, 0x82, 2, 2, 2, 0, 0}}};
+    const std::uint32_t rate = ivf[16] | ivf[17] << 8 | ivf[18] << 16, scale = ivf[20] | ivf[21] << 8 | ivf[22] << 16;
+    for (std::size_t pos = 32; pos + 12 <= ivf.size();) {
+        const std::size_t size = ivf[pos] | ivf[pos + 1] << 8 | ivf[pos + 2] << 16;
+        const std::uint64_t pts = ivf[pos + 4] | ivf[pos + 5] << 8 | ivf[pos + 6] << 16;
+        const std::size_t end = std::min(pos + 12 + size, ivf.size());
+        const bool key = pos + 12 < end && (ivf[pos + 12] & 0x0C) == 0; // profile 0 or 1
+        bytes frame = {static_cast<std::uint8_t>(key ? 0x91 : 0xA1), 'v', 'p', '0', '9'};
+        frame.insert(frame.end(), ivf.begin() + static_cast<long>(pos + 12), ivf.begin() + static_cast<long>(end));
+        tags.push_back({9, static_cast<std::uint32_t>(pts * 1000 * scale / (rate == 0 ? 1 : rate)), 0, frame});
+        pos = end;
+    }
+    return tags;
+}
+
 int flv_to_ivf(const char* in, const char* out)
 {
     const parsed_flv flv = parse_flv(read_file(in));
     if (!flv.well_formed)
         return 1;
-    bytes ivf = {'D', 'K', 'I', 'F', 0, 0, 32, 0, 'A', 'V', '0', '1'};
+    const auto is_vp9 = [](const test_tag& t) { return t.type == 9 && t.data.size() >= 5 && t.data[4] == '9'; };
+    const bool vp9 = std::any_of(flv.tags.begin(), flv.tags.end(), is_vp9);
+    bytes ivf = {'D', 'K', 'I', 'F', 0, 0, 32, 0, vp9 ? std::uint8_t{'V'} : std::uint8_t{'A'}, vp9 ? std::uint8_t{'P'} : std::uint8_t{'V'},
+                 vp9 ? std::uint8_t{'9'} : std::uint8_t{'0'}, vp9 ? std::uint8_t{'0'} : std::uint8_t{'1'}};
     put_le(ivf, 320, 2), put_le(ivf, 240, 2), put_le(ivf, 1000, 4), put_le(ivf, 1, 4), put_le(ivf, 0, 4), put_le(ivf, 0, 4);
     bytes pending; // the configOBUs of a SequenceStart, for the next frame
     for (const test_tag& tag : flv.tags) {
         const bytes& d = tag.data;
-        if (tag.type != 9 || d.size() < 5 || !(d[0] & 0x80) || d[1] != 'a' || d[2] != 'v' || d[3] != '0' || d[4] != '1')
+        const bool av1 = tag.type == 9 && d.size() >= 5 && (d[0] & 0x80) && d[1] == 'a' && d[2] == 'v' && d[3] == '0' && d[4] == '1';
+        if (!av1 && !is_vp9(tag))
             continue;
-        if ((d[0] & 0x0F) == 0 && d.size() > 9)
+        if (av1 && (d[0] & 0x0F) == 0 && d.size() > 9)
             pending.assign(d.begin() + 9, d.end());
         if ((d[0] & 0x0F) != 1)
             continue;
-        bytes unit = {0x12, 0x00}; // a temporal delimiter
+        bytes unit;
+        if (av1)
+            unit = {0x12, 0x00}; // a temporal delimiter
         unit.insert(unit.end(), pending.begin(), pending.end());
         unit.insert(unit.end(), d.begin() + 5, d.end());
         pending.clear();
@@ -311,8 +338,11 @@ int main(int argc, char** argv)
         return convert_avc(argv[2], argv[3], std::string(argv[1]) == "to_avc1");
     if (std::string(argv[1]) == "to_ivf")
         return flv_to_ivf(argv[2], argv[3]);
-    if (std::string(argv[1]) == "av1") {
-        const std::vector<test_tag> tags = av1_tags(read_file(argv[2]));
+    if (std::string(argv[1]) == "av1" || std::string(argv[1]) == "vp9") {
+        const bytes ivf = read_file(argv[2]);
+        if (ivf.size() < 32)
+            return 1;
+        const std::vector<test_tag> tags = std::string(argv[1]) == "av1" ? av1_tags(ivf) : vp9_tags(ivf);
         write_file(argv[3], make_recording(tags));
         return tags.size() < 2;
     }

@@ -81,3 +81,11 @@ std::vector<std::uint8_t> without_temporal_delimiters(const std::uint8_t* unit, 
         out.insert(out.end(), unit + pos, unit + size);
     return out;
 }
+
+std::vector<std::uint8_t> vp9_config_record(unsigned profile)
+{
+    // Version 1, no flags; profile, level 0 (unknown); 8 bits, 4:2:0
+    // colocated with luma, limited range; primaries, transfer and matrix 2
+    // (unspecified); no codec initialisation data.
+    return {1, 0, 0, 0, static_cast<std::uint8_t>(profile), 0, 8 << 4 | 1 << 1, 2, 2, 2, 0, 0};
+}

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-enum class picture_codec { h263, h264, av1 };
+enum class picture_codec { h263, h264, av1, vp9 };
 
 // Whether this build can decode pictures of the codec and encode them again.
 bool can_reencode(picture_codec codec);
 
 // Codec-level bytes throughout: an avcC or av1C record as the decoder's
-// configuration, length-prefixed NAL units, an AV1 temporal unit or an H.263
-// picture as a frame.
+// configuration (VP9 needs none), length-prefixed NAL units, an AV1 temporal
+// unit, a VP9 frame or an H.263 picture as a frame.
 struct reencoder;
 
 // The encoder's H.264 profile (66, 77, 100, ...) and level, to match the

@@ -1,5 +1,5 @@
-// The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libaom
-// and the native Sorenson H.263 encoder. The libraries are loaded when a
+// The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libaom,
+// libvpx and the native Sorenson H.263 encoder. The libraries are loaded when a
 // slide first needs them: linked in, they and the hundred libraries behind
 // them would cost every run some 15 ms and 16 MiB before its first byte.
 #include "flv/reencoder.h"
@@ -114,6 +114,7 @@ AVCodecID decoder_id(picture_codec codec)
     switch (codec) {
     case picture_codec::h263: return AV_CODEC_ID_FLV1;
     case picture_codec::av1: return AV_CODEC_ID_AV1;
+    case picture_codec::vp9: return AV_CODEC_ID_VP9;
     case picture_codec::h264: break;
     }
     return AV_CODEC_ID_H264;
@@ -124,6 +125,7 @@ const char* encoder_name(picture_codec codec)
     switch (codec) {
     case picture_codec::h263: return "flv";
     case picture_codec::av1: return "libaom-av1";
+    case picture_codec::vp9: return "libvpx-vp9";
     case picture_codec::h264: break;
     }
     return "libx264";
@@ -203,6 +205,14 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
         lib->av_opt_set(enc->priv_data, "cpu-used", "8", 0);
         lib->av_opt_set(enc->priv_data, "lag-in-frames", "0", 0);
         lib->av_opt_set(enc->priv_data, "usage", "realtime", 0);
+    } else if (r->codec == picture_codec::vp9) {
+        // Likewise: no alternate reference frames, so no superframes.
+        enc->bit_rate = 0;
+        lib->av_opt_set(enc->priv_data, "crf", "30", 0);
+        lib->av_opt_set(enc->priv_data, "deadline", "realtime", 0);
+        lib->av_opt_set(enc->priv_data, "cpu-used", "8", 0);
+        lib->av_opt_set(enc->priv_data, "lag-in-frames", "0", 0);
+        lib->av_opt_set(enc->priv_data, "auto-alt-ref", "0", 0);
     } else {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         lib->av_opt_set(enc->priv_data, "preset", "veryfast", 0);

@@ -32,12 +32,13 @@ struct codec_use {
     std::size_t header;
 };
 constexpr unsigned CODEC_H263 = 2;
-constexpr std::uint32_t FOURCC_AVC1 = 0x61766331, FOURCC_AV01 = 0x61763031;
+constexpr std::uint32_t FOURCC_AVC1 = 0x61766331, FOURCC_AV01 = 0x61763031, FOURCC_VP09 = 0x76703039;
 const codec_use codec_uses[] = {
     {CODEC_H263, 0, picture_codec::h263, 1},
     {VIDEO_CODEC_AVC, 0, picture_codec::h264, 5},
     {0, FOURCC_AVC1, picture_codec::h264, 0},
     {0, FOURCC_AV01, picture_codec::av1, 0},
+    {0, FOURCC_VP09, picture_codec::vp9, 0},
 };
 
 const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
@@ -127,6 +128,13 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
             why = "the encoder gave no sequence header";
             return false;
         }
+        start.config = new_tag_head(use, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
+        start.config.insert(start.config.end(), record.begin(), record.end());
+    }
+    if (use.codec == picture_codec::vp9) {
+        // The profile of the first picture's header: bits 5 (low) and 4 (high).
+        const std::uint8_t first = run.pictures[0].data.empty() ? 0 : run.pictures[0].data[0];
+        const std::vector<std::uint8_t> record = vp9_config_record((first >> 5 & 1) | (first >> 3 & 2));
         start.config = new_tag_head(use, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
         start.config.insert(start.config.end(), record.begin(), record.end());
     }

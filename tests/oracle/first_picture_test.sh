@@ -22,8 +22,8 @@ for mode in combined separate; do
     if [ "$kind" = avc1 ] && [ -e "$slide" ]; then
       "$edit" to_legacy "$slide" "$work/$mode/legacy_$n.flv" 0 || fail "$mode rec_$n.flv: not avc1 as expected"
       slide="$work/$mode/legacy_$n.flv"
-    elif [ "$kind" = av1 ] && [ -e "$slide" ]; then
-      "$edit" to_ivf "$slide" "$work/$mode/rec_$n.ivf" 0 || fail "$mode rec_$n.flv: not AV1 as expected"
+    elif { [ "$kind" = av1 ] || [ "$kind" = vp9 ]; } && [ -e "$slide" ]; then
+      "$edit" to_ivf "$slide" "$work/$mode/rec_$n.ivf" 0 || fail "$mode rec_$n.flv: not $kind as expected"
       slide="$work/$mode/rec_$n.ivf"
     fi
     expected=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b' "$work/rec.packets" | wc -l)

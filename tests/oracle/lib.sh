@@ -79,16 +79,17 @@ first_picture_recording() {
     late_first_frame) args=("${h264[@]}"); cues=(4000 15300) ;;
     avc1) args=("${h264[@]}") ;;
     av1) args=(-an -c:v libaom-av1 -cpu-used 8 -usage realtime -g 250 -keyint_min 250 -b:v 400k) ;;
+    vp9) args=(-an -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 250 -keyint_min 250 -b:v 400k) ;;
     *) echo "unknown recording kind $2" >&2; exit 2 ;;
   esac
   rec="$work/rec.flv"
   reference=$rec
-  if [ "$2" = av1 ]; then
-    # AV1 behind the extended header, from an IVF file; its pictures are
-    # the IVF file's, and slides are checked as IVF files again
+  if [ "$2" = av1 ] || [ "$2" = vp9 ]; then
+    # AV1 or VP9 behind the extended header, from an IVF file; its pictures
+    # are the IVF file's, and slides are checked as IVF files again
     reference="$work/rec.ivf"
     ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f ivf "$reference"
-    "$edit" av1 "$reference" "$rec" 0
+    "$edit" "$2" "$reference" "$rec" 0
   else
     ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f flv "$rec"
   fi
