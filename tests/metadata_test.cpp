@@ -74,6 +74,13 @@ TEST(PictureSize, FromSequenceHeadersAndKeyframes)
         {"H.263 16-bit size", hex("120000800081f4012c00"), 1000, 600},
         {"H.263 inter frame tells nothing", hex("220000800180"), 0, 0},
         {"screen video", hex("13f140f0b4"), 320, 180},
+        // libaom's and libvpx's own headers for 320x240
+        {"AV1 SequenceStart: av1C with its sequence header", hex("90617630318108" "0c00" "0a0b0000" "00043cffbcdaf9004032"),
+         320, 240},
+        {"AV1 keyframe with a sequence header", hex("9161763031" "0a0b000000043cffbcdaf9004032" "32"), 320, 240},
+        {"AV1 inter frame tells nothing", hex("a161763031" "0a0b000000043cffbcdaf9004032"), 0, 0},
+        {"VP9 keyframe", hex("9176703039" "824983420013f00ef606"), 320, 240},
+        {"VP9 inter frame tells nothing", hex("a176703039" "864983420013f00ef606"), 0, 0},
     };
     for (const picture_case& c : cases) {
         picture_size picture;

@@ -89,3 +89,62 @@ std::vector<std::uint8_t> vp9_config_record(unsigned profile)
     // (unspecified); no codec initialisation data.
     return {1, 0, 0, 0, static_cast<std::uint8_t>(profile), 0, 8 << 4 | 1 << 1, 2, 2, 2, 0, 0};
 }
+
+bool av1_picture_size(const std::uint8_t* obus, std::size_t size, unsigned& width, unsigned& height)
+{
+    obu o;
+    for (std::size_t pos = 0; next_obu(obus, size, pos, o); pos = o.end) {
+        if (o.type != OBU_SEQUENCE_HEADER)
+            continue;
+        bit_reader in{obus + o.payload, o.end - o.payload};
+        read_bits(in, 4); // seq_profile, still_picture
+        if (read_bits(in, 1) != 0) { // reduced_still_picture_header
+            read_bits(in, 5);
+        } else {
+            if (read_bits(in, 1) != 0) // timing_info_present_flag: not followed
+                return false;
+            const bool display_delay = read_bits(in, 1) != 0;
+            const unsigned points = read_bits(in, 5) + 1;
+            for (unsigned i = 0; i < points && !in.short_read; ++i) {
+                read_bits(in, 12); // operating_point_idc
+                if (read_bits(in, 5) > 7)
+                    read_bits(in, 1); // seq_tier
+                if (display_delay && read_bits(in, 1) != 0)
+                    read_bits(in, 4);
+            }
+        }
+        const unsigned width_bits = read_bits(in, 4) + 1, height_bits = read_bits(in, 4) + 1;
+        width = read_bits(in, width_bits) + 1;
+        height = read_bits(in, height_bits) + 1;
+        return !in.short_read;
+    }
+    return false;
+}
+
+bool vp9_picture_size(const std::uint8_t* frame, std::size_t size, unsigned& width, unsigned& height)
+{
+    bit_reader in{frame, size};
+    if (read_bits(in, 2) != 2) // frame_marker
+        return false;
+    const unsigned profile = read_bits(in, 1) | read_bits(in, 1) << 1;
+    if (profile == 3)
+        read_bits(in, 1);
+    if (read_bits(in, 1) != 0 || read_bits(in, 1) != 0) // show_existing_frame, frame_type (0: key)
+        return false;
+    read_bits(in, 2); // show_frame, error_resilient_mode
+    if (read_bits(in, 24) != 0x498342)
+        return false;
+    if (profile >= 2)
+        read_bits(in, 1); // ten_or_twelve_bit
+    const unsigned color_space = read_bits(in, 3);
+    if (color_space != 7) { // not RGB
+        read_bits(in, 1); // color_range
+        if (profile == 1 || profile == 3)
+            read_bits(in, 3);
+    } else if (profile == 1 || profile == 3) {
+        read_bits(in, 1);
+    }
+    width = read_bits(in, 16) + 1;
+    height = read_bits(in, 16) + 1;
+    return !in.short_read;
+}

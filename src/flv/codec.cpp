@@ -1,9 +1,11 @@
 #include "flv/codec.h"
 
+#include "flv/av1.h"
 #include "flv/bit_reader.h"
 #include "flv/ex_header.h"
 #include "flv/flv_format.h"
 
+#include <algorithm>
 #include <vector>
 
 // A legacy AVC or HEVC tag (no ExHeader) whose AVCPacketType is packet_type.
@@ -327,10 +329,32 @@ std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available
     return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000; // signed 24 bits
 }
 
+// Behind the extended header: the AV1 sequence header of a SequenceStart's
+// av1C record or of a keyframe, or a VP9 keyframe's header.
+static bool extended_picture_size(const std::uint8_t* data, std::size_t size, picture_size& picture)
+{
+    constexpr std::uint32_t AV01 = 0x61763031, VP09 = 0x76703039;
+    const ex_packet p = parse_ex_packet(TAG_VIDEO, data, size, size);
+    if (!p.complete || p.data_offset >= size)
+        return false;
+    const std::uint8_t* codec = data + p.data_offset;
+    const std::size_t length = std::min(size - p.data_offset, p.data_size);
+    const bool key = is_video_keyframe(data, size);
+    if (p.fourcc == AV01 && p.packet_type == VIDEO_EX_SEQUENCE_START && length > 4)
+        return av1_picture_size(codec + 4, length - 4, picture.width, picture.height);
+    if (p.fourcc == AV01 && key)
+        return av1_picture_size(codec, length, picture.width, picture.height);
+    if (p.fourcc == VP09 && key)
+        return vp9_picture_size(codec, length, picture.width, picture.height);
+    return false;
+}
+
 bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& picture)
 {
     constexpr unsigned CODEC_H263 = 2, CODEC_SCREEN = 3;
-    if (size < 2 || (data[0] & VIDEO_EX_HEADER_BIT) != 0)
+    if (size >= 1 && (data[0] & VIDEO_EX_HEADER_BIT) != 0)
+        return extended_picture_size(data, size, picture);
+    if (size < 2)
         return false;
     const unsigned codec = video_codec_of(data[0]);
     if (codec == VIDEO_CODEC_AVC && data[1] == AVC_SEQUENCE_HEADER)

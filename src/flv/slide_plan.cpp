@@ -48,13 +48,14 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     walk.tag = decode_tag_header(walk.header);
     walk.head = walk.header + TAG_HEADER_SIZE;
     walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, walk.tag.data_size);
-    // An AVC sequence header is read further for the picture size, an
-    // extended audio one for the codec's own facts.
+    // A sequence header is read further for the picture size (AVC's, or
+    // one behind the extended header) or the audio codec's own facts.
     const config_kind config = classify_config(walk.tag.type, walk.head, walk.head_size);
+    const bool extended = walk.head_size > 0 && (walk.tag.type == TAG_VIDEO ? (walk.head[0] & VIDEO_EX_HEADER_BIT) != 0
+                                                                            : sound_format_of(walk.head[0]) == SOUND_EX_HEADER);
     const bool read_further =
-        (config == config_kind::video && walk.tag.type == TAG_VIDEO && video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC &&
-         (walk.head[0] & VIDEO_EX_HEADER_BIT) == 0) ||
-        (config == config_kind::audio && sound_format_of(walk.head[0]) == SOUND_EX_HEADER);
+        (config == config_kind::video && (extended || video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC)) ||
+        (config == config_kind::audio && extended);
     if (read_further) {
         const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
         walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);
