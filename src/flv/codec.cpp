@@ -57,30 +57,16 @@ static unsigned ex_packet_type(std::uint8_t tag_type, const std::uint8_t* data, 
     return p.packet_type == EX_MOD_EX ? 0xFF : p.packet_type;
 }
 
-config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+config_kind classify_extended_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
-    if (available < 1)
-        return config_kind::none;
-    if (tag_type == TAG_VIDEO) {
-        if (data[0] & VIDEO_EX_HEADER_BIT) {
-            const unsigned packet = ex_packet_type(tag_type, data, available);
-            return packet == VIDEO_EX_SEQUENCE_START ? config_kind::video
-                   : packet == VIDEO_EX_METADATA     ? config_kind::video_metadata
-                                                     : config_kind::none;
-        }
-        if (is_avc_packet(data, available, AVC_SEQUENCE_HEADER))
-            return config_kind::video;
-    } else if (tag_type == TAG_AUDIO) {
-        if (sound_format_of(data[0]) == SOUND_EX_HEADER) {
-            const unsigned packet = ex_packet_type(tag_type, data, available);
-            return packet == AUDIO_EX_SEQUENCE_START        ? config_kind::audio
-                   : packet == AUDIO_EX_MULTICHANNEL_CONFIG ? config_kind::audio_channels
-                                                            : config_kind::none;
-        }
-        if (is_aac_config(data, available))
-            return config_kind::audio;
-    }
-    return config_kind::none;
+    const unsigned packet = ex_packet_type(tag_type, data, available);
+    if (tag_type == TAG_VIDEO)
+        return packet == VIDEO_EX_SEQUENCE_START ? config_kind::video
+               : packet == VIDEO_EX_METADATA     ? config_kind::video_metadata
+                                                 : config_kind::none;
+    return packet == AUDIO_EX_SEQUENCE_START        ? config_kind::audio
+           : packet == AUDIO_EX_MULTICHANNEL_CONFIG ? config_kind::audio_channels
+                                                    : config_kind::none;
 }
 
 config_id identify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
@@ -292,21 +278,12 @@ bool is_video_keyframe(const std::uint8_t* data, std::size_t available)
     return frame_type_of(data[0]) == FRAME_KEYFRAME;
 }
 
-bool is_coded_video_frame(const std::uint8_t* data, std::size_t available)
+bool is_extended_coded_frame(const std::uint8_t* data, std::size_t available)
 {
     constexpr unsigned FRAME_COMMAND = 5;
-    if (available < 1)
-        return false;
-    if (data[0] & VIDEO_EX_HEADER_BIT) {
-        const unsigned packet = ex_packet_type(TAG_VIDEO, data, available);
-        return frame_type_of(data[0]) != FRAME_COMMAND &&
-               (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
-    }
-    const unsigned frame_type = frame_type_of(data[0]);
-    if (frame_type == 0 || frame_type >= FRAME_COMMAND)
-        return false;
-    const unsigned codec = video_codec_of(data[0]);
-    return (codec != VIDEO_CODEC_AVC && codec != VIDEO_CODEC_HEVC) || is_avc_packet(data, available, AVC_NALU);
+    const unsigned packet = ex_packet_type(TAG_VIDEO, data, available);
+    return frame_type_of(data[0]) != FRAME_COMMAND &&
+           (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
 }
 
 std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available)

@@ -3,6 +3,8 @@
 // as ADTS.
 #pragma once
 
+#include "flv/flv_format.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -14,6 +16,15 @@
 // STREAMINFO, ...) and the MultichannelConfig packet.
 enum class config_kind { none, video, video_metadata, audio, audio_channels };
 bool is_video_config(config_kind kind);
+
+// Whether a tag's first data byte opens an extended header; inline, as the
+// walks ask it of every tag.
+inline bool is_extended_header(std::uint8_t tag_type, std::uint8_t first)
+{
+    return tag_type == TAG_VIDEO ? (first & VIDEO_EX_HEADER_BIT) != 0
+                                 : tag_type == TAG_AUDIO && (first >> 4) == SOUND_EX_HEADER;
+}
+
 // A configuration and the track it is for: that of a Multitrack packet (its
 // first track), or -1 for a tag of one track.
 struct config_id {
@@ -22,7 +33,23 @@ struct config_id {
 };
 config_id identify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
 // From the tag type and the first bytes of its data (as many as available).
-config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
+// Legacy headers are told inline: every tag of a walk is asked.
+config_kind classify_extended_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available);
+inline config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+{
+    if (available < 1)
+        return config_kind::none;
+    if (is_extended_header(tag_type, data[0]))
+        return classify_extended_config(tag_type, data, available);
+    // AVC and HEVC sequence headers, and AAC's AudioSpecificConfig, have
+    // packet type 0.
+    if (available < 2 || data[1] != 0)
+        return config_kind::none;
+    if (tag_type == TAG_VIDEO)
+        return (data[0] & 0x0F) == VIDEO_CODEC_AVC || (data[0] & 0x0F) == VIDEO_CODEC_HEVC ? config_kind::video
+                                                                                         : config_kind::none;
+    return tag_type == TAG_AUDIO && (data[0] >> 4) == SOUND_AAC ? config_kind::audio : config_kind::none;
+}
 
 // Video tag data, byte 0: FrameType in the high nibble, CodecID in the low.
 constexpr unsigned FRAME_KEYFRAME = 1;
@@ -32,8 +59,20 @@ unsigned video_codec_of(std::uint8_t video_byte);
 // sequence header (legacy or enhanced header).
 bool is_video_keyframe(const std::uint8_t* data, std::size_t available);
 // A video tag that carries a picture: a coded frame, not a sequence header,
-// an end of sequence or a command frame.
-bool is_coded_video_frame(const std::uint8_t* data, std::size_t available);
+// an end of sequence or a command frame. Legacy headers inline, as above.
+bool is_extended_coded_frame(const std::uint8_t* data, std::size_t available);
+inline bool is_coded_video_frame(const std::uint8_t* data, std::size_t available)
+{
+    constexpr unsigned FRAME_COMMAND = 5;
+    if (available < 1)
+        return false;
+    if (data[0] & VIDEO_EX_HEADER_BIT)
+        return is_extended_coded_frame(data, available);
+    const unsigned frame_type = data[0] >> 4, codec = data[0] & 0x0F;
+    if (frame_type == 0 || frame_type >= FRAME_COMMAND)
+        return false;
+    return (codec != VIDEO_CODEC_AVC && codec != VIDEO_CODEC_HEVC) || (available >= 2 && data[1] == AVC_NALU);
+}
 // The composition time offset of a coded frame in ms; 0 where it has none.
 std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available);
 

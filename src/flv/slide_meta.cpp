@@ -14,7 +14,7 @@ namespace {
 // non-zero step between timestamps.
 void count_stream(stream_stats& st, const slide_tag& tag)
 {
-    if (st.fourcc == 0)
+    if (st.fourcc == 0 && tag.head_size > 0 && is_extended_header(tag.type, tag.head[0]))
         st.fourcc = fourcc_of(tag.type, tag.head, tag.head_size);
     if (st.tags == 0) {
         st.first_ts = tag.ts;
@@ -52,7 +52,7 @@ void count_audio(slide_stats& s, const slide_tag& tag)
     count_stream(s.audio, tag);
     if (s.aac.unsupported != nullptr && is_aac_config(tag.head, tag.head_size))
         s.aac = parse_audio_specific_config(tag.head + 2, tag.head_size - 2);
-    if (!s.has_audio_facts)
+    if (!s.has_audio_facts && tag.head_size > 0 && is_extended_header(TAG_AUDIO, tag.head[0]))
         s.has_audio_facts = audio_facts_of(tag.head, tag.head_size, s.codec_facts);
 }
 

@@ -43,7 +43,7 @@ struct slide_stats {
     bool has_audio_facts = false; // of the first extended audio header that tells them
     audio_facts codec_facts;
 
-    std::uint64_t frames = 0;     // audio and video frames the file holds
+    std::uint64_t frames = 0;     // audio and video frames the file holds, counted up to 1
     bool slide_has_frames = false; // the slide holds some, in any of its files
 };
 

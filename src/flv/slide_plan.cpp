@@ -19,6 +19,7 @@ struct range_walk {
     std::uint64_t offset = 0;
     bool first = true;
     tag_header tag;
+    config_kind config = config_kind::none; // of the tag, from its first bytes
     std::uint8_t bytes[TAG_HEADER_SIZE + CONFIG_HEAD_SIZE] = {};
     const std::uint8_t* header = bytes; // in the look-ahead's buffer or in bytes
     const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
@@ -51,11 +52,12 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     // A sequence header is read further for the picture size (AVC's, or
     // one behind the extended header) or the audio codec's own facts.
     const config_kind config = classify_config(walk.tag.type, walk.head, walk.head_size);
-    const bool extended = walk.head_size > 0 && (walk.tag.type == TAG_VIDEO ? (walk.head[0] & VIDEO_EX_HEADER_BIT) != 0
-                                                                            : sound_format_of(walk.head[0]) == SOUND_EX_HEADER);
-    const bool read_further =
-        (config == config_kind::video && (extended || video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC)) ||
-        (config == config_kind::audio && extended);
+    walk.config = config;
+    const bool read_further = config != config_kind::none && [&] {
+        const bool extended = is_extended_header(walk.tag.type, walk.head[0]);
+        return (config == config_kind::video && (extended || video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC)) ||
+               (config == config_kind::audio && extended);
+    }();
     if (read_further) {
         const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
         walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);
@@ -99,11 +101,14 @@ namespace {
 
 // Audio and video frames, as against sequence headers and script data: what
 // makes a slide worth a file.
-void count_frame(slide_stats& stats, std::uint8_t type, const std::uint8_t* head, std::size_t head_size, bool routed)
+void count_frame(slide_stats& stats, const range_walk& walk, bool routed)
 {
-    const bool frame = type == TAG_VIDEO ? is_coded_video_frame(head, head_size)
-                                         : type == TAG_AUDIO && head_size > 0 &&
-                                               classify_config(type, head, head_size) == config_kind::none;
+    // Only whether there are any is asked of them.
+    if (stats.frames > 0)
+        return;
+    const std::uint8_t type = walk.tag.type;
+    const bool frame = type == TAG_VIDEO ? is_coded_video_frame(walk.head, walk.head_size)
+                                         : type == TAG_AUDIO && walk.head_size > 0 && walk.config == config_kind::none;
     if (!frame)
         return;
     stats.slide_has_frames = true;
@@ -133,9 +138,10 @@ bool plan_slide(in_stream& look, const slide_range& range, const slide_start& st
         const bool routed = range.video_only ? tag.type == TAG_VIDEO
                                              : !(tag.type == TAG_SCRIPT && is_on_metadata(walk.head, walk.head_size));
         const std::uint64_t end = data + tag.data_size;
-        count_frame(stats, tag.type, walk.head, walk.head_size, routed);
-        const start_action action = routed ? start_action_of(start, walk.offset, tag.type, walk.head, walk.head_size)
-                                           : start_action::copy;
+        count_frame(stats, walk, routed);
+        const start_action action = routed && start.active
+                                        ? start_action_of(start, walk.offset, tag.type, walk.head, walk.head_size)
+                                        : start_action::copy;
         const bool replace = action == start_action::replace_frame && replaced < start.frames.size();
         if (replace)
             count_written(stats, range, tag.type, tag.timestamp, start.frames[replaced++]);

@@ -254,8 +254,11 @@ void note_keyframe(split_run& run, std::uint64_t tag_offset)
 move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
     in_stream& in = run.reader.in;
+    // Two bytes tell a legacy header; an extended one needs more.
     const std::uint8_t* head = nullptr;
-    const std::size_t head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
+    std::size_t head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, 2));
+    if (head_len > 0 && is_extended_header(tag.type, head[0]))
+        head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
     const config_id config = identify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out) && !run.flv_skipped) {
         const move_result opened = open_flv(run, tag, tag_offset, config, result);
