@@ -8,18 +8,7 @@
 # none skipped. Usage: chrome_test.sh SLIDECUT EDIT_RECORDING
 source "$(dirname "$0")/lib.sh" "$1"
 edit=$2
-web=$(cd "$(dirname "$0")/web" && pwd)
-
-chromium=$(command -v chromium || true)
-if [ -z "$chromium" ] || ! command -v node >/dev/null || [ ! -d "$web/node_modules/flv.js" ] ||
-   [ ! -d "$web/node_modules/playwright-core" ]; then
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: Chromium, Node.js and flv.js are required under CI (Debian chromium nodejs npm; npm install --prefix $web)" >&2
-    exit 1
-  fi
-  echo "SKIP: Chromium, Node.js or flv.js not found (Debian chromium nodejs npm; npm install --prefix $web)" >&2
-  exit $SKIP
-fi
+need_web_player flv.js
 
 first_picture_recording "$edit" h264_bframes
 recording_pictures

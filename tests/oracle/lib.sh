@@ -129,6 +129,22 @@ picture_at() {
   awk -v t="$1" '$1 <= t { i = NR - 1 } END { print i + 0 }' "$work/rec.pts"
 }
 
+# The web players' checks need Chromium, Node.js and the npm modules:
+# need_web_player MODULE sets chromium and web, or skips (fails under CI).
+need_web_player() {
+  web=$(cd "$(dirname "${BASH_SOURCE[0]}")/web" && pwd)
+  chromium=$(command -v chromium || true)
+  if [ -z "$chromium" ] || ! command -v node >/dev/null || [ ! -d "$web/node_modules/$1" ] ||
+     [ ! -d "$web/node_modules/playwright-core" ]; then
+    if [ "${CI:-}" = true ]; then
+      echo "FAIL: Chromium, Node.js and $1 are required under CI (Debian chromium nodejs npm; npm install --prefix $web)" >&2
+      exit 1
+    fi
+    echo "SKIP: Chromium, Node.js or $1 not found (Debian chromium nodejs npm; npm install --prefix $web)" >&2
+    exit $SKIP
+  fi
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

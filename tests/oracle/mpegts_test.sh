@@ -10,18 +10,7 @@
 # Usage: mpegts_test.sh SLIDECUT EDIT_RECORDING
 source "$(dirname "$0")/lib.sh" "$1"
 edit=$2
-web=$(cd "$(dirname "$0")/web" && pwd)
-
-chromium=$(command -v chromium || true)
-if [ -z "$chromium" ] || ! command -v node >/dev/null || [ ! -d "$web/node_modules/mpegts.js" ] ||
-   [ ! -d "$web/node_modules/playwright-core" ]; then
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: Chromium, Node.js and mpegts.js are required under CI (Debian chromium nodejs npm; npm install --prefix $web)" >&2
-    exit 1
-  fi
-  echo "SKIP: Chromium, Node.js or mpegts.js not found (Debian chromium nodejs npm; npm install --prefix $web)" >&2
-  exit $SKIP
-fi
+need_web_player mpegts.js
 
 ffmpeg -nostdin -v error -f lavfi -i "testsrc2=size=320x240:rate=25:duration=12" -c:v libaom-av1 -cpu-used 8 -g 50 \
   -b:v 300k -f ivf "$work/video.ivf"

@@ -9,15 +9,12 @@
 //   SLIDE first=<dB> first_before=<dB> still=<dB> times=<ms,ms,...> dropped=<n>
 'use strict';
 const fs = require('fs');
-const http = require('http');
-const path = require('path');
-const { chromium } = require('playwright-core');
+const { withPlayerPage, inPage } = require('./page');
 
 const [chromiumPath, dir, widthArg, heightArg, recordingPath, ...slides] = process.argv.slice(2);
 const width = Number(widthArg), height = Number(heightArg);
 const frameBytes = width * height * 4;
 const recording = fs.readFileSync(recordingPath);
-const flvjs = path.join(__dirname, 'node_modules', 'flv.js', 'dist', 'flv.min.js');
 
 function psnr(rgba, index) {
   if (index < 0 || (index + 1) * frameBytes > recording.length) return 0;
@@ -31,21 +28,6 @@ function psnr(rgba, index) {
   }
   return sum === 0 ? 99 : 10 * Math.log10((255 * 255) / (sum / n));
 }
-
-const server = http.createServer((req, res) => {
-  const name = decodeURIComponent(req.url.split('?')[0]).replace(/^\/+/, '');
-  const file = name === 'flv.min.js' ? flvjs : path.join(dir, path.basename(name));
-  if (name === '' || name === 'index.html') {
-    res.writeHead(200, { 'Content-Type': 'text/html' });
-    res.end('<!doctype html><html><body><script src="flv.min.js"></script></body></html>');
-    return;
-  }
-  fs.readFile(file, (err, data) => {
-    if (err) { res.writeHead(404); res.end(); return; }
-    res.writeHead(200, { 'Content-Type': name.endsWith('.js') ? 'text/javascript' : 'video/x-flv' });
-    res.end(data);
-  });
-});
 
 // In the page: a slide's first presented picture while playing, its still
 // when loaded without playing, and the media times of its first frames.
@@ -96,32 +78,12 @@ async function probeInPage(url, w, h) {
   return { first: firstPicture, still: stillPicture, times, dropped };
 }
 
-(async () => {
-  await new Promise(r => server.listen(0, '127.0.0.1', r));
-  const port = server.address().port;
-  const browser = await chromium.launch({
-    executablePath: chromiumPath,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
-  });
-  let failed = false;
-  try {
-    const page = await browser.newPage();
-    await page.goto(`http://127.0.0.1:${port}/index.html`);
-    for (const item of slides) {
-      const [slide, indexText] = item.split(':');
-      const index = Number(indexText);
-      const result = await page.evaluate(([url, w, h, probe]) => (0, eval)(`(${probe})`)(url, w, h),
-                                         [`http://127.0.0.1:${port}/${slide}`, width, height, probeInPage.toString()]);
-      console.log(`${slide} first=${psnr(result.first, index).toFixed(2)} first_before=${psnr(result.first, index - 1).toFixed(2)} ` +
-                  `still=${psnr(result.still, index).toFixed(2)} times=${result.times.join(',')} dropped=${result.dropped}`);
-    }
-  } catch (e) {
-    console.error(`error: ${e.message}`);
-    failed = true;
-  } finally {
-    await browser.close();
-    server.close();
+withPlayerPage(chromiumPath, dir, 'flv.js/dist/flv.min.js', async (page, urlOf) => {
+  for (const item of slides) {
+    const [slide, indexText] = item.split(':');
+    const index = Number(indexText);
+    const result = await inPage(page, probeInPage, urlOf(slide), width, height);
+    console.log(`${slide} first=${psnr(result.first, index).toFixed(2)} first_before=${psnr(result.first, index - 1).toFixed(2)} ` +
+                `still=${psnr(result.still, index).toFixed(2)} times=${result.times.join(',')} dropped=${result.dropped}`);
   }
-  process.exit(failed ? 1 : 0);
-})();
+});

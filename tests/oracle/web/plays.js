@@ -5,27 +5,9 @@
 // Usage: node plays.js CHROMIUM DIR SLIDE...
 // One line per slide on standard output: SLIDE ok=<0|1> frames=<n> audio=<bytes> error=<text>
 'use strict';
-const fs = require('fs');
-const http = require('http');
-const path = require('path');
-const { chromium } = require('playwright-core');
+const { withPlayerPage, inPage } = require('./page');
 
 const [chromiumPath, dir, ...slides] = process.argv.slice(2);
-const library = path.join(__dirname, 'node_modules', 'mpegts.js', 'dist', 'mpegts.js');
-
-const server = http.createServer((req, res) => {
-  const name = decodeURIComponent(req.url.split('?')[0]).replace(/^\/+/, '');
-  if (name === '' || name === 'index.html') {
-    res.writeHead(200, { 'Content-Type': 'text/html' });
-    res.end('<!doctype html><html><body><script src="mpegts.js"></script></body></html>');
-    return;
-  }
-  fs.readFile(name === 'mpegts.js' ? library : path.join(dir, path.basename(name)), (err, data) => {
-    if (err) { res.writeHead(404); res.end(); return; }
-    res.writeHead(200, { 'Content-Type': name.endsWith('.js') ? 'text/javascript' : 'video/x-flv' });
-    res.end(data);
-  });
-});
 
 async function playInPage(url) {
   const video = document.createElement('video');
@@ -48,29 +30,9 @@ async function playInPage(url) {
   return result;
 }
 
-(async () => {
-  await new Promise(r => server.listen(0, '127.0.0.1', r));
-  const port = server.address().port;
-  const browser = await chromium.launch({
-    executablePath: chromiumPath,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
-  });
-  let failed = false;
-  try {
-    const page = await browser.newPage();
-    await page.goto(`http://127.0.0.1:${port}/index.html`);
-    for (const slide of slides) {
-      const r = await page.evaluate(([url, play]) => (0, eval)(`(${play})`)(url),
-                                    [`http://127.0.0.1:${port}/${slide}`, playInPage.toString()]);
-      console.log(`${slide} ok=${r.ok ? 1 : 0} frames=${r.frames} audio=${r.audio} error=${r.error.replace(/\s+/g, '_') || '-'}`);
-    }
-  } catch (e) {
-    console.error(`error: ${e.message}`);
-    failed = true;
-  } finally {
-    await browser.close();
-    server.close();
+withPlayerPage(chromiumPath, dir, 'mpegts.js/dist/mpegts.js', async (page, urlOf) => {
+  for (const slide of slides) {
+    const r = await inPage(page, playInPage, urlOf(slide));
+    console.log(`${slide} ok=${r.ok ? 1 : 0} frames=${r.frames} audio=${r.audio} error=${r.error.replace(/\s+/g, '_') || '-'}`);
   }
-  process.exit(failed ? 1 : 0);
-})();
+});
