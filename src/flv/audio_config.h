@@ -3,18 +3,11 @@
 // AudioSpecificConfig. Its legacy header bits mean something else there.
 #pragma once
 
+#include "flv/ex_header.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-// FourCCs as FLV's extended headers and onMetaData's codec ids give them.
-constexpr std::uint32_t fourcc(const char (&name)[5])
-{
-    return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 | std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
-           std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
-}
-constexpr std::uint32_t FOURCC_OPUS = fourcc("Opus"), FOURCC_FLAC = fourcc("fLaC"), FOURCC_AAC = fourcc("mp4a");
-constexpr std::uint32_t FOURCC_AC3 = fourcc("ac-3"), FOURCC_EAC3 = fourcc("ec-3"), FOURCC_MP3 = fourcc(".mp3");
 
 // The audio file a codec behind the extended header gets in separate mode:
 // its extension, and whether it is Ogg Opus or the codec's frames one after

@@ -22,7 +22,6 @@ bool is_aac_config(const std::uint8_t* data, std::size_t available)
 
 aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size)
 {
-    constexpr std::uint32_t FOURCC_MP4A = 0x6D703461; // "mp4a"
     aac_tag tag;
     if (available >= 1 && sound_format_of(data[0]) == SOUND_AAC) {
         tag.aac = true;
@@ -33,7 +32,7 @@ aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_
     } else if (available >= 5 && sound_format_of(data[0]) == SOUND_EX_HEADER) {
         // mp4a, the first track where there are several.
         const ex_packet p = parse_ex_packet(TAG_AUDIO, data, available, size);
-        if (!p.complete || p.fourcc != FOURCC_MP4A)
+        if (!p.complete || p.fourcc != FOURCC_AAC)
             return tag;
         tag.aac = true;
         tag.header = static_cast<std::uint32_t>(p.data_offset);
@@ -292,9 +291,8 @@ std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available
     if (available >= 1 && (data[0] & VIDEO_EX_HEADER_BIT) != 0) {
         // Only avc1, hvc1 and vvc1 CodedFrames carry one, before their data.
         const ex_packet p = parse_ex_packet(TAG_VIDEO, data, available, available);
-        constexpr std::uint32_t AVC1 = 0x61766331, HVC1 = 0x68766331, VVC1 = 0x76766331;
         if (!p.complete || p.packet_type != VIDEO_EX_CODED_FRAMES ||
-            (p.fourcc != AVC1 && p.fourcc != HVC1 && p.fourcc != VVC1))
+            (p.fourcc != FOURCC_AVC1 && p.fourcc != FOURCC_HVC1 && p.fourcc != FOURCC_VVC1))
             return 0;
         at = p.data_offset;
     } else if (!is_avc_packet(data, available, AVC_NALU)) {
@@ -310,18 +308,17 @@ std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available
 // av1C record or of a keyframe, or a VP9 keyframe's header.
 static bool extended_picture_size(const std::uint8_t* data, std::size_t size, picture_size& picture)
 {
-    constexpr std::uint32_t AV01 = 0x61763031, VP09 = 0x76703039;
     const ex_packet p = parse_ex_packet(TAG_VIDEO, data, size, size);
     if (!p.complete || p.data_offset >= size)
         return false;
     const std::uint8_t* codec = data + p.data_offset;
     const std::size_t length = std::min(size - p.data_offset, p.data_size);
     const bool key = is_video_keyframe(data, size);
-    if (p.fourcc == AV01 && p.packet_type == VIDEO_EX_SEQUENCE_START && length > 4)
+    if (p.fourcc == FOURCC_AV01 && p.packet_type == VIDEO_EX_SEQUENCE_START && length > 4)
         return av1_picture_size(codec + 4, length - 4, picture.width, picture.height);
-    if (p.fourcc == AV01 && key)
+    if (p.fourcc == FOURCC_AV01 && key)
         return av1_picture_size(codec, length, picture.width, picture.height);
-    if (p.fourcc == VP09 && key)
+    if (p.fourcc == FOURCC_VP09 && key)
         return vp9_picture_size(codec, length, picture.width, picture.height);
     return false;
 }

@@ -9,6 +9,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// FourCCs as the extended headers and onMetaData's codec ids give them.
+constexpr std::uint32_t fourcc(const char (&name)[5])
+{
+    return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 | std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
+           std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
+}
+constexpr std::uint32_t FOURCC_AVC1 = fourcc("avc1"), FOURCC_HVC1 = fourcc("hvc1"), FOURCC_VVC1 = fourcc("vvc1"),
+                        FOURCC_AV01 = fourcc("av01"), FOURCC_VP09 = fourcc("vp09");
+constexpr std::uint32_t FOURCC_OPUS = fourcc("Opus"), FOURCC_FLAC = fourcc("fLaC"), FOURCC_AAC = fourcc("mp4a"),
+                        FOURCC_AC3 = fourcc("ac-3"), FOURCC_EAC3 = fourcc("ec-3"), FOURCC_MP3 = fourcc(".mp3");
+
 constexpr unsigned EX_MULTITRACK_VIDEO = 6, EX_MULTITRACK_AUDIO = 5, EX_MOD_EX = 7;
 constexpr unsigned ONE_TRACK = 0, MANY_TRACKS = 1, MANY_TRACKS_MANY_CODECS = 2;
 

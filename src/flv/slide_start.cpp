@@ -32,7 +32,6 @@ struct codec_use {
     std::size_t header;
 };
 constexpr unsigned CODEC_H263 = 2;
-constexpr std::uint32_t FOURCC_AVC1 = 0x61766331, FOURCC_AV01 = 0x61763031, FOURCC_VP09 = 0x76703039;
 const codec_use codec_uses[] = {
     {CODEC_H263, 0, picture_codec::h263, 1},
     {VIDEO_CODEC_AVC, 0, picture_codec::h264, 5},
