@@ -20,7 +20,7 @@ bool is_aac_config(const std::uint8_t* data, std::size_t available)
     return available >= 2 && sound_format_of(data[0]) == SOUND_AAC && data[1] == AAC_SEQUENCE_HEADER;
 }
 
-aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size)
+aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size, const ex_packet& ex)
 {
     aac_tag tag;
     if (available >= 1 && sound_format_of(data[0]) == SOUND_AAC) {
@@ -29,16 +29,13 @@ aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_
         tag.payload = size < tag.header ? 0 : size - tag.header;
         tag.config = is_aac_config(data, available);
         tag.frame = !tag.config;
-    } else if (available >= 5 && sound_format_of(data[0]) == SOUND_EX_HEADER) {
+    } else if (ex.complete && ex.fourcc == FOURCC_AAC) {
         // mp4a, the first track where there are several.
-        const ex_packet p = parse_ex_packet(TAG_AUDIO, data, available, size);
-        if (!p.complete || p.fourcc != FOURCC_AAC)
-            return tag;
         tag.aac = true;
-        tag.header = static_cast<std::uint32_t>(p.data_offset);
-        tag.payload = static_cast<std::uint32_t>(p.data_size);
-        tag.config = p.packet_type == AUDIO_EX_SEQUENCE_START;
-        tag.frame = p.packet_type == AUDIO_EX_CODED_FRAMES;
+        tag.header = static_cast<std::uint32_t>(ex.data_offset);
+        tag.payload = static_cast<std::uint32_t>(ex.data_size);
+        tag.config = ex.packet_type == AUDIO_EX_SEQUENCE_START;
+        tag.frame = ex.packet_type == AUDIO_EX_CODED_FRAMES;
     }
     return tag;
 }

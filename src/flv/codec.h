@@ -3,6 +3,7 @@
 // as ADTS.
 #pragma once
 
+#include "flv/ex_header.h"
 #include "flv/flv_format.h"
 
 #include <cstddef>
@@ -92,7 +93,8 @@ bool is_aac_config(const std::uint8_t* data, std::size_t available);
 // An AAC tag, legacy or behind the extended header (FourCC mp4a, its first
 // track): the bytes of FLV header before AAC's own, how many of AAC's own
 // follow, and whether it is the configuration or a frame. size is the tag's
-// data size, available how many of its bytes are at data.
+// data size, available how many of its bytes are at data, ex its extended
+// header as parse_ex_packet reads it.
 struct aac_tag {
     bool aac = false;
     std::uint32_t header = 0;
@@ -100,7 +102,7 @@ struct aac_tag {
     bool config = false;
     bool frame = false;
 };
-aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size);
+aac_tag aac_tag_of(const std::uint8_t* data, std::size_t available, std::uint32_t size, const ex_packet& ex);
 bool is_mp3(unsigned sound_format);
 const char* sound_format_name(unsigned sound_format);
 

@@ -489,10 +489,10 @@ move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag
     const std::uint8_t* head = nullptr;
     const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
     const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
-    const aac_tag aac = aac_tag_of(head, got, tag.data_size);
+    const ex_packet ex = parse_ex_packet(TAG_AUDIO, head, got, tag.data_size);
+    const aac_tag aac = aac_tag_of(head, got, tag.data_size, ex);
     // Codecs behind the extended header to files of their own where they
     // have one; otherwise raw payload like any other format.
-    const ex_packet ex = parse_ex_packet(TAG_AUDIO, head, got, tag.data_size);
     check_tracks(run, ex, tag_offset);
     const extended_audio_file* file = ex.complete ? extended_audio_file_of(ex.fourcc) : nullptr;
     if (file != nullptr && takes_own_file(run, *file, ex.packet_type))
