@@ -67,8 +67,8 @@ bool in_file_size(in_stream& in, std::uint64_t& size)
     return true;
 }
 
-// Keeps the unread bytes, moves them to the front and reads more behind them.
-static bool refill(in_stream& in)
+// Reads up to count more bytes into the buffer behind those it holds.
+static bool read_more(in_stream& in, std::size_t count)
 {
     if (in.error != 0 || in.file == nullptr)
         return false;
@@ -80,17 +80,46 @@ static bool refill(in_stream& in)
         }
         in.file_moved = false;
     }
-    const std::size_t kept = in.len - in.pos;
-    if (kept > 0 && in.pos > 0)
-        std::memmove(in.buf.data(), in.buf.data() + in.pos, kept);
-    in.buf_offset += in.pos;
-    in.pos = 0;
-    in.len = kept;
-    const std::size_t got = std::fread(in.buf.data() + kept, 1, in.buf.size() - kept, in.file);
+    const std::size_t got = std::fread(in.buf.data() + in.len, 1, count, in.file);
     if (got == 0 && std::ferror(in.file))
         in.error = errno != 0 ? errno : EIO;
     in.len += got;
     return got > 0;
+}
+
+// Moves the bytes from keep on to the front of the buffer.
+static void keep_from(in_stream& in, std::size_t keep)
+{
+    const std::size_t kept = in.len - keep;
+    if (kept > 0 && keep > 0)
+        std::memmove(in.buf.data(), in.buf.data() + keep, kept);
+    in.buf_offset += keep;
+    in.pos -= keep;
+    in.len = kept;
+}
+
+// Keeps the unread bytes, moves them to the front and reads a block more
+// behind them.
+static bool refill(in_stream& in)
+{
+    if (in.error != 0 || in.file == nullptr)
+        return false;
+    keep_from(in, in.pos);
+    return read_more(in, std::min(in.buf.size() - in.len, IN_BUFFER_SIZE));
+}
+
+bool fill_window(in_stream& in, std::uint64_t keep_from_offset)
+{
+    const std::size_t keep = keep_from_offset >= in.buf_offset && keep_from_offset <= in_offset(in)
+                                 ? static_cast<std::size_t>(keep_from_offset - in.buf_offset)
+                                 : in.pos;
+    // Moving a buffer that still holds much of what follows would cost
+    // more than it spares: it is only topped up.
+    if (in.len - keep <= 2 * IN_BUFFER_SIZE)
+        keep_from(in, keep);
+    while (in.len < in.buf.size() && read_more(in, in.buf.size() - in.len)) {
+    }
+    return in.error == 0;
 }
 
 std::size_t read_bytes(in_stream& in, std::uint8_t* dst, std::size_t count)

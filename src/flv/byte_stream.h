@@ -19,6 +19,10 @@ struct in_stream {
     std::uint64_t buf_offset = 0; // file offset of buf[0]
     bool file_moved = false;      // the file's position is not buf_offset + len
     int error = 0;                // errno of a failed read, 0 if none
+    // Another stream over the same file whose buffer this one reads from
+    // where it holds the bytes asked for: the look-ahead reads what the
+    // walk's buffer holds of a slide instead of reading it again.
+    const in_stream* shared = nullptr;
 };
 
 // A slide file is written under a temporary name beside its own, part_path,
@@ -34,6 +38,8 @@ struct out_stream {
     int error = 0;             // errno of a failed write or close, 0 if none
 };
 
+// Reads go in blocks of this size, which stay in the processor's cache
+// between the read and the copy out.
 constexpr std::size_t IN_BUFFER_SIZE = 256 * 1024;
 constexpr std::size_t OUT_BUFFER_SIZE = 512 * 1024;
 
@@ -45,13 +51,22 @@ bool seek_in(in_stream& in, std::uint64_t offset);
 bool in_file_size(in_stream& in, std::uint64_t& size);
 // Moves to offset, within the buffer where it holds it.
 bool move_to(in_stream& in, std::uint64_t offset);
+// Fills the buffer as far as it goes with what follows, keeping what it
+// holds from keep_from on (an offset at or before the read position): a
+// slide that fits is then read once, for the look-ahead and the copy alike.
+// Reads that refill the buffer later go in blocks again.
+bool fill_window(in_stream& in, std::uint64_t keep_from);
 // read_at where the buffer does not hold the bytes: it reads on, or reads
 // at the offset with one positioned read.
 std::size_t read_at_slow(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count);
-// The count bytes at offset, in place, when the buffer holds them all; null
-// otherwise. The pointer lasts until the stream next reads.
+// The count bytes at offset, in place, when the buffer (or the shared
+// stream's) holds them all; null otherwise. The pointer lasts until either
+// stream next reads.
 inline const std::uint8_t* view_buffered(in_stream& in, std::uint64_t offset, std::size_t count)
 {
+    if (const in_stream* other = in.shared;
+        other != nullptr && offset >= other->buf_offset && offset + count <= other->buf_offset + other->len)
+        return other->buf.data() + (offset - other->buf_offset);
     if (offset < in.buf_offset || offset + count > in.buf_offset + in.len)
         return nullptr;
     const auto at = static_cast<std::size_t>(offset - in.buf_offset);

@@ -14,6 +14,9 @@
 // The look-ahead's own buffer: small, since it mostly jumps from header to
 // header.
 constexpr std::size_t LOOK_AHEAD_BUFFER_SIZE = 16 * 1024;
+// The walk's buffer, which the look-ahead reads a slide from where it fits:
+// a slide of up to this size is read from the recording once.
+constexpr std::size_t SHARED_WINDOW_SIZE = 4 * 1024 * 1024;
 
 // Enough of a tag's data for its kind, keyframe flag and an onMetaData name.
 constexpr std::size_t TAG_HEAD_SIZE = 16;

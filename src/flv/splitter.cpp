@@ -214,6 +214,10 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
                      split_result& result)
 {
     const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
+    if (!fill_window(run.reader.in, tag_offset)) {
+        result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
+        return move_result::failed;
+    }
     plan_start(run, range);
     const std::vector<const carried_tag*> carried = slide_configs(run, config);
     slide_stats stats;
@@ -251,19 +255,28 @@ void note_keyframe(split_run& run, std::uint64_t tag_offset)
         run.keyframe_config.clear();
 }
 
+// The first bytes of the tag's data, unread: two tell a legacy header, an
+// extended one needs more.
+std::size_t peek_head(in_stream& in, const tag_header& tag, const std::uint8_t** head)
+{
+    const std::size_t got = peek_bytes(in, head, std::min<std::size_t>(tag.data_size, 2));
+    if (got > 0 && is_extended_header(tag.type, (*head)[0]))
+        return peek_bytes(in, head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
+    return got;
+}
+
 move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
 {
     in_stream& in = run.reader.in;
-    // Two bytes tell a legacy header; an extended one needs more.
     const std::uint8_t* head = nullptr;
-    std::size_t head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, 2));
-    if (head_len > 0 && is_extended_header(tag.type, head[0]))
-        head_len = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
+    std::size_t head_len = peek_head(in, tag, &head);
     const config_id config = identify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out) && !run.flv_skipped) {
         const move_result opened = open_flv(run, tag, tag_offset, config, result);
         if (opened != move_result::done)
             return opened;
+        // Opening fills the buffer anew.
+        head_len = peek_head(in, tag, &head);
     }
     if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
         note_keyframe(run, tag_offset);
@@ -626,6 +639,10 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         close_in(run.look);
         return failed(split_failure::open_recording, flv_path, error);
     }
+    // The walk's buffer is the window the look-ahead shares.
+    run.reader.in.buf.resize(static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(run.file_size, IN_BUFFER_SIZE, SHARED_WINDOW_SIZE)));
+    run.look.shared = &run.reader.in;
     run.base_name = slide_base_name(run.reader.in.path);
     run.recording_id = id_of_file(run.reader.in.file);
     run.cue_path = cue_path;
