@@ -74,6 +74,22 @@ inline const std::uint8_t* view_buffered(in_stream& in, std::uint64_t offset, st
     return in.buf.data() + at;
 }
 
+// The bytes from offset on that the buffer (or the shared stream's) holds,
+// in place, and how many: held is 0 where neither holds offset. The pointer
+// lasts until either stream next reads.
+inline const std::uint8_t* buffered_from(const in_stream& in, std::uint64_t offset, std::size_t& held)
+{
+    for (const in_stream* s : {in.shared, &in}) {
+        if (s != nullptr && offset >= s->buf_offset && offset < s->buf_offset + s->len) {
+            const auto at = static_cast<std::size_t>(offset - s->buf_offset);
+            held = s->len - at;
+            return s->buf.data() + at;
+        }
+    }
+    held = 0;
+    return nullptr;
+}
+
 // Reads count bytes at offset, from the buffer where it holds them; fewer at
 // the end of the file or on an error.
 inline std::size_t read_at(in_stream& in, std::uint64_t offset, std::uint8_t* dst, std::size_t count)

@@ -74,6 +74,17 @@ inline bool is_coded_video_frame(const std::uint8_t* data, std::size_t available
         return false;
     return (codec != VIDEO_CODEC_AVC && codec != VIDEO_CODEC_HEVC) || (available >= 2 && data[1] == AVC_NALU);
 }
+// A legacy audio or video frame that is neither a sequence header nor a
+// keyframe: copied and counted as it stands, with nothing to note or hold.
+// Most tags are; the walks tell them inline. Needs two data bytes.
+inline bool is_plain_frame(std::uint8_t tag_type, const std::uint8_t* data)
+{
+    if (tag_type == TAG_VIDEO)
+        return (data[0] & VIDEO_EX_HEADER_BIT) == 0 && (data[0] >> 4) != FRAME_KEYFRAME &&
+               classify_config(tag_type, data, 2) == config_kind::none;
+    return tag_type == TAG_AUDIO && (data[0] >> 4) != SOUND_EX_HEADER &&
+           classify_config(tag_type, data, 2) == config_kind::none;
+}
 // The composition time offset of a coded frame in ms; 0 where it has none.
 std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available);
 

@@ -10,23 +10,12 @@
 
 namespace {
 
-// What every tag of a stream adds: its count, sizes, first byte and the first
-// non-zero step between timestamps.
+// add_to_stream, and the codec of the first tag behind an extended header.
 void count_stream(stream_stats& st, const slide_tag& tag)
 {
     if (st.fourcc == 0 && tag.head_size > 0 && is_extended_header(tag.type, tag.head[0]))
         st.fourcc = fourcc_of(tag.type, tag.head, tag.head_size);
-    if (st.tags == 0) {
-        st.first_ts = tag.ts;
-        st.first_byte = tag.head_size > 0 ? tag.head[0] : 0;
-    } else if (st.frame_gap == 0 && tag.ts != st.prev_ts) {
-        st.frame_gap = tag.ts - st.prev_ts;
-    }
-    st.prev_ts = tag.ts;
-    ++st.tags;
-    st.size += TAG_HEADER_SIZE + tag.data_size;
-    if (tag.data_size > 0)
-        st.payload += tag.data_size - 1;
+    add_to_stream(st, tag.ts, tag.data_size, tag.head_size > 0 ? tag.head[0] : 0);
 }
 
 void count_video(slide_stats& s, const slide_tag& tag)
@@ -60,20 +49,14 @@ void count_audio(slide_stats& s, const slide_tag& tag)
 
 void count_tag(slide_stats& s, const slide_tag& tag)
 {
+    const bool media = tag.type == TAG_VIDEO || tag.type == TAG_AUDIO;
     if (tag.type == TAG_VIDEO)
         count_video(s, tag);
     else if (tag.type == TAG_AUDIO)
         count_audio(s, tag);
     else
         s.data_size += TAG_HEADER_SIZE + tag.data_size;
-    if (tag.type == TAG_VIDEO || tag.type == TAG_AUDIO) {
-        if (!s.any_media)
-            s.first_media_ts = tag.ts;
-        s.any_media = true;
-    }
-    s.any_tag = true;
-    s.last_ts = tag.ts;
-    s.body_bytes += tag.file_bytes;
+    add_to_slide(s, media, tag.ts, tag.file_bytes);
 }
 
 bool is_computed_key(const std::string& key)

@@ -5,6 +5,7 @@
 #include "flv/amf.h"
 #include "flv/audio_config.h"
 #include "flv/codec.h"
+#include "flv/flv_format.h"
 
 #include <cstdint>
 #include <vector>
@@ -58,6 +59,50 @@ struct slide_tag {
     std::size_t head_size;
 };
 void count_tag(slide_stats& stats, const slide_tag& tag);
+
+// What every tag adds to its stream: its count, sizes, first byte and the
+// first non-zero step between timestamps.
+inline void add_to_stream(stream_stats& st, std::uint32_t ts, std::uint32_t data_size, std::uint8_t first_byte)
+{
+    if (st.tags == 0) {
+        st.first_ts = ts;
+        st.first_byte = first_byte;
+    } else if (st.frame_gap == 0 && ts != st.prev_ts) {
+        st.frame_gap = ts - st.prev_ts;
+    }
+    st.prev_ts = ts;
+    ++st.tags;
+    st.size += TAG_HEADER_SIZE + data_size;
+    if (data_size > 0)
+        st.payload += data_size - 1;
+}
+
+// What every tag adds to the slide.
+inline void add_to_slide(slide_stats& s, bool media, std::uint32_t ts, std::uint64_t file_bytes)
+{
+    if (media) {
+        if (!s.any_media)
+            s.first_media_ts = ts;
+        s.any_media = true;
+    }
+    s.any_tag = true;
+    s.last_ts = ts;
+    s.body_bytes += file_bytes;
+}
+
+// count_tag for a plain frame (is_plain_frame) written whole with its
+// PreviousTagSize; inline, since the look-ahead counts most tags here.
+inline void count_plain_frame(slide_stats& s, std::uint8_t type, std::uint32_t ts, std::uint32_t data_size,
+                              std::uint8_t first_byte)
+{
+    if (type == TAG_VIDEO) {
+        add_to_stream(s.video, ts, data_size, first_byte);
+        s.last_video_is_keyframe = false;
+    } else {
+        add_to_stream(s.audio, ts, data_size, first_byte);
+    }
+    add_to_slide(s, true, ts, TAG_HEADER_SIZE + data_size + PREV_TAG_SIZE_LEN);
+}
 
 // The fields of the recording's onMetaData that the slide's own values
 // replace; every other field is carried as it stands.

@@ -124,6 +124,34 @@ void count_written(slide_stats& stats, const slide_range& range, std::uint8_t ty
                       TAG_HEADER_SIZE + data.size() + PREV_TAG_SIZE_LEN, data.data(), data.size()});
 }
 
+// Plain frames counted in a tight loop while they lie in a buffer, once the
+// slide has a frame and outside its new start's range; returns the offset of
+// the first tag that is not one, or does not lie whole in the buffer, or
+// begins the next slide. In separate mode audio tags are passed over.
+std::uint64_t count_plain_frames(const in_stream& look, const slide_range& range, const slide_start& start,
+                                 std::uint64_t offset, slide_stats& stats)
+{
+    if (stats.frames == 0 || (start.active && offset <= start.range_end) || offset >= range.file_size)
+        return offset;
+    std::size_t held = 0;
+    const std::uint8_t* bytes = buffered_from(look, offset, held);
+    // A recording that grows while it is cut is cut as far as it was long.
+    held = static_cast<std::size_t>(std::min<std::uint64_t>(held, range.file_size - offset));
+    std::size_t at = 0;
+    while (at + TAG_HEADER_SIZE + 2 <= held) {
+        const std::uint8_t* header = bytes + at;
+        const tag_header tag = decode_tag_header(header);
+        const std::size_t whole = TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
+        if (tag.data_size < 2 || whole > held - at || !is_plain_frame(tag.type, header + TAG_HEADER_SIZE) ||
+            slide_of(*range.cues, range.cur_slide, tag.timestamp) != range.cur_slide)
+            break;
+        if (!range.video_only || tag.type == TAG_VIDEO)
+            count_plain_frame(stats, tag.type, tag.timestamp - range.base_ts, tag.data_size, header[TAG_HEADER_SIZE]);
+        at += whole;
+    }
+    return offset + at;
+}
+
 }  // namespace
 
 bool plan_slide(in_stream& look, const slide_range& range, const slide_start& start, slide_stats& stats)
@@ -156,7 +184,7 @@ bool plan_slide(in_stream& look, const slide_range& range, const slide_start& st
         }
         if (available < tag.data_size)
             break;
-        walk.offset = end + PREV_TAG_SIZE_LEN;
+        walk.offset = count_plain_frames(look, range, start, end + PREV_TAG_SIZE_LEN, stats);
     }
     return look.error == 0;
 }

@@ -13,7 +13,7 @@
 
 // The look-ahead's own buffer: small, since it mostly jumps from header to
 // header.
-constexpr std::size_t LOOK_AHEAD_BUFFER_SIZE = 16 * 1024;
+constexpr std::size_t LOOK_AHEAD_BUFFER_SIZE = 256 * 1024;
 // The walk's buffer, which the look-ahead reads a slide from where it fits:
 // a slide of up to this size is read from the recording once.
 constexpr std::size_t SHARED_WINDOW_SIZE = 4 * 1024 * 1024;

@@ -17,6 +17,7 @@
 #include <cstdarg>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 volatile std::sig_atomic_t split_stop_signal = 0;
@@ -556,6 +557,40 @@ bool start_walk(split_run& run)
     return run.reader.in.error == 0;
 }
 
+// Plain frames for the .flv file, by far the most tags, copied in a tight
+// loop while they lie whole in the buffer: header, data and PreviousTagSize
+// in one copy, the timestamp re-based in place. It stops before any other
+// tag, one that begins the next slide, or one in the new start's range; in
+// separate mode before audio tags too.
+void copy_plain_frames(split_run& run)
+{
+    in_stream& in = run.reader.in;
+    out_stream& out = run.flv.out;
+    if (!is_open(out))
+        return;
+    while (split_stop_signal == 0) {
+        const std::size_t left = in.len - in.pos;
+        // The next tag's header behind the PreviousTagSize of the one before.
+        const std::uint8_t* header = in.buf.data() + in.pos + PREV_TAG_SIZE_LEN;
+        if (left < PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + 2)
+            return;
+        const tag_header tag = decode_tag_header(header);
+        const std::size_t whole = TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
+        if (tag.data_size < 2 || left - PREV_TAG_SIZE_LEN < whole ||
+            (run.separate_audio && tag.type != TAG_VIDEO) || !is_plain_frame(tag.type, header + TAG_HEADER_SIZE) ||
+            slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide ||
+            (run.start.active && in_offset(in) + PREV_TAG_SIZE_LEN <= run.start.range_end))
+            return;
+        std::uint8_t* room = out_room(out, whole);
+        if (room == nullptr)
+            return;
+        std::memcpy(room, header, whole);
+        put_tag_timestamp(room, tag.timestamp - run.flv.base_ts);
+        out.len += whole;
+        in.pos += PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + tag.data_size;
+    }
+}
+
 // Walks every tag: the cut rule first, then the tag's route. False when the
 // run failed, with the reason in result.
 bool walk_tags(split_run& run, split_result& result)
@@ -588,6 +623,8 @@ bool walk_tags(split_run& run, split_result& result)
         const move_result moved = route_tag(run, tag, tag_offset, result);
         if (moved == move_result::failed)
             return false;
+        if (moved == move_result::done)
+            copy_plain_frames(run);
         if (moved == move_result::cut_off) {
             warn(run, "%s: the recording ends inside the tag at byte offset %llu; the bytes that are there are copied",
                  path, static_cast<unsigned long long>(tag_offset));
