@@ -557,17 +557,58 @@ bool start_walk(split_run& run)
     return run.reader.in.error == 0;
 }
 
-// Plain frames for the .flv file, by far the most tags, copied in a tight
-// loop while they lie whole in the buffer: header, data and PreviousTagSize
-// in one copy, the timestamp re-based in place. It stops before any other
-// tag, one that begins the next slide, or one in the new start's range; in
-// separate mode before audio tags too.
+// A plain frame for the .flv file: header, data and PreviousTagSize in one
+// copy, the timestamp re-based in place. False where it must go the general
+// way: no file, the new start's range, no room left in the block.
+bool copy_plain_flv(split_run& run, const tag_header& tag, const std::uint8_t* header, std::size_t whole)
+{
+    out_stream& out = run.flv.out;
+    if (!is_open(out) || (run.start.active && in_offset(run.reader.in) + PREV_TAG_SIZE_LEN <= run.start.range_end))
+        return false;
+    std::uint8_t* room = out_room(out, whole);
+    if (room == nullptr)
+        return false;
+    std::memcpy(room, header, whole);
+    put_tag_timestamp(room, tag.timestamp - run.flv.base_ts);
+    out.len += whole;
+    return true;
+}
+
+// A plain audio frame for the audio file of separate mode: an AAC frame
+// behind its ADTS header in an .aac file, MP3 (or AAC ADTS cannot carry) as
+// raw payload. False where it must go the general way (a file to open, a
+// warning to give, another framing).
+bool copy_plain_audio(split_run& run, const tag_header& tag, const std::uint8_t* data)
+{
+    out_stream& out = run.audio.out;
+    if (!is_open(out) || run.audio.ogg || run.audio.fourcc != 0)
+        return false;
+    const unsigned sound_format = sound_format_of(data[0]);
+    const bool aac = sound_format == SOUND_AAC;
+    if (run.audio.adts) {
+        const std::uint32_t payload = tag.data_size - 2;
+        std::uint8_t* room = out_room(out, ADTS_HEADER_SIZE + payload);
+        if (!aac || payload == 0 || run.aac.unsupported != nullptr || !adts_frame_fits(payload) || room == nullptr)
+            return false;
+        make_adts_header(run.aac, payload, room);
+        std::memcpy(room + ADTS_HEADER_SIZE, data + 2, payload);
+        out.len += ADTS_HEADER_SIZE + payload;
+        return true;
+    }
+    std::uint8_t* room = out_room(out, tag.data_size - 1);
+    if ((!aac && !is_mp3(sound_format) && !run.warned_sound_format) || room == nullptr)
+        return false;
+    std::memcpy(room, data + 1, tag.data_size - 1);
+    out.len += tag.data_size - 1;
+    return true;
+}
+
+// Plain frames (by far the most tags) go to their files in a tight loop
+// while they lie whole in the buffer; it stops before any other tag and
+// before one that begins the next slide, which go the general way.
 void copy_plain_frames(split_run& run)
 {
     in_stream& in = run.reader.in;
-    out_stream& out = run.flv.out;
-    if (!is_open(out))
-        return;
     while (split_stop_signal == 0) {
         const std::size_t left = in.len - in.pos;
         // The next tag's header behind the PreviousTagSize of the one before.
@@ -575,18 +616,15 @@ void copy_plain_frames(split_run& run)
         if (left < PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + 2)
             return;
         const tag_header tag = decode_tag_header(header);
+        const std::uint8_t* data = header + TAG_HEADER_SIZE;
         const std::size_t whole = TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
-        if (tag.data_size < 2 || left - PREV_TAG_SIZE_LEN < whole ||
-            (run.separate_audio && tag.type != TAG_VIDEO) || !is_plain_frame(tag.type, header + TAG_HEADER_SIZE) ||
-            slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide ||
-            (run.start.active && in_offset(in) + PREV_TAG_SIZE_LEN <= run.start.range_end))
+        if (tag.data_size < 2 || left - PREV_TAG_SIZE_LEN < whole || !is_plain_frame(tag.type, data) ||
+            slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide)
             return;
-        std::uint8_t* room = out_room(out, whole);
-        if (room == nullptr)
+        const bool copied = run.separate_audio && tag.type == TAG_AUDIO ? copy_plain_audio(run, tag, data)
+                                                                       : copy_plain_flv(run, tag, header, whole);
+        if (!copied)
             return;
-        std::memcpy(room, header, whole);
-        put_tag_timestamp(room, tag.timestamp - run.flv.base_ts);
-        out.len += whole;
         in.pos += PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + tag.data_size;
     }
 }
