@@ -4,6 +4,7 @@
 #include "flv/codec.h"
 #include "slide_folder_test.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -141,12 +142,12 @@ bytes recording_meta(const std::string& tail = "")
 }
 
 // Video every 40 ms with a keyframe each second, MP3 audio every 26 ms.
-std::vector<test_tag> talk(const bytes& meta, std::uint32_t until)
+std::vector<test_tag> talk(const bytes& meta, std::uint32_t until, std::size_t video_size = 100)
 {
     std::vector<test_tag> tags = {{18, 0, 0, meta}};
     for (std::uint32_t a = 0, v = 0; a <= until || v <= until;) {
         if (v <= a) {
-            tags.push_back({9, v, 0, tag_data(100 + v % 17, v, v % 1000 == 0 ? 0x12 : 0x22)});
+            tags.push_back({9, v, 0, tag_data(video_size + v % 17, v, v % 1000 == 0 ? 0x12 : 0x22)});
             v += 40;
         } else {
             tags.push_back({8, a, 0, tag_data(50, a, 0x2E)});
@@ -154,6 +155,33 @@ std::vector<test_tag> talk(const bytes& meta, std::uint32_t until)
         }
     }
     return tags;
+}
+
+// What a slide's tags add up to, counted from the file: the sizes of its
+// video and audio tags and where its keyframes lie.
+struct slide_sums {
+    std::size_t video = 0, audio = 0;
+    std::vector<double> keyframes;
+    amf_buffer keyframes_index() const
+    {
+        amf_buffer index;
+        amf_key(index, "filepositions"), amf_strict_array_start(index, static_cast<std::uint32_t>(keyframes.size()));
+        for (double p : keyframes)
+            amf_number(index, p);
+        return index;
+    }
+};
+slide_sums sums_of(const parsed_flv& slide)
+{
+    slide_sums sums;
+    std::size_t pos = 13 + 11 + slide.metadata.size() + 4;
+    for (const test_tag& t : slide.tags) {
+        (t.type == 9 ? sums.video : sums.audio) += 11 + t.data.size();
+        if (t.type == 9 && (t.data[0] >> 4) == 1)
+            sums.keyframes.push_back(static_cast<double>(pos));
+        pos += 11 + t.data.size() + 4;
+    }
+    return sums;
 }
 
 class SlideMetadata : public slide_folder_test {};
@@ -172,27 +200,15 @@ TEST_F(SlideMetadata, ComputedFromTheSlidesOwnTags)
         EXPECT_EQ(meta_number(m, "filesize"), static_cast<double>(file.size())) << separate;
         EXPECT_EQ(meta_number(m, "width"), 640) << "the recording's own word";
         EXPECT_EQ(meta_number(m, "lasttimestamp"), (full_ts(tags.back()) - base) / 1000.0) << separate;
-        std::size_t video = 0, audio = 0;
-        std::vector<double> positions;
-        std::size_t pos = 13 + 11 + m.size() + 4;
-        for (const test_tag& t : slide.tags) {
-            (t.type == 9 ? video : audio) += 11 + t.data.size();
-            if (t.type == 9 && (t.data[0] >> 4) == 1)
-                positions.push_back(static_cast<double>(pos));
-            pos += 11 + t.data.size() + 4;
-        }
-        EXPECT_EQ(meta_number(m, "videosize"), static_cast<double>(video)) << separate;
+        const slide_sums sums = sums_of(slide);
+        EXPECT_EQ(meta_number(m, "videosize"), static_cast<double>(sums.video)) << separate;
         EXPECT_EQ(std::isnan(meta_number(m, "audiosize")), separate) << "audio fields only with audio";
         if (!separate) {
-            EXPECT_EQ(meta_number(m, "audiosize"), static_cast<double>(audio));
+            EXPECT_EQ(meta_number(m, "audiosize"), static_cast<double>(sums.audio));
             EXPECT_EQ(meta_number(m, "duration"), (full_ts(tags.back()) - base + 26) / 1000.0) << "plus an audio frame";
         }
-        ASSERT_EQ(positions.size(), 3u) << "the keyframes at 2000, 3000 and 4000";
-        amf_buffer index;
-        amf_key(index, "filepositions"), amf_strict_array_start(index, 3);
-        for (double p : positions)
-            amf_number(index, p);
-        EXPECT_TRUE(has_bytes(m, index)) << separate;
+        ASSERT_EQ(sums.keyframes.size(), 3u) << "the keyframes at 2000, 3000 and 4000";
+        EXPECT_TRUE(has_bytes(m, sums.keyframes_index())) << separate;
         EXPECT_TRUE(has_text(m, "test encoder") && has_text(m, "publisher_key")) << "other fields carried";
         EXPECT_TRUE(has_text(m, "slidecut " SLIDECUT_VERSION));
         EXPECT_NE(meta_number(m, "duration"), 999);
@@ -202,6 +218,40 @@ TEST_F(SlideMetadata, ComputedFromTheSlidesOwnTags)
         for (int n = 0; n < 2; ++n)
             for (const test_tag& t : parse_flv(read_file(slide_path(n))).tags)
                 EXPECT_NE(t.type, 18) << "the recording's onMetaData is not copied";
+    }
+}
+
+// Slides read once for the look-ahead and the copy where they fit the
+// walk's buffer (4 MiB), and partly read again where they do not: slide 1
+// is larger than it, slide 3 about as large, slides 0 and 2 far smaller.
+TEST_F(SlideMetadata, SlidesLargerThanTheWalksBuffer)
+{
+    const auto tags = talk(recording_meta(), 14000, 30000);
+    const std::uint32_t cue_ms[] = {1999, 7999, 8999};
+    for (const bool separate : {false, true}) {
+        ASSERT_EQ(cut(make_recording(tags), "00:00:01:999\n00:00:07:999\n00:00:08:999\n", separate).warnings, "");
+        for (int n = 0; n < 4; ++n) {
+            // The recording's tags of slide n that its .flv file holds.
+            std::vector<test_tag> expected;
+            for (std::size_t i = 1; i < tags.size(); ++i) {
+                const int slide_of_tag = static_cast<int>(std::count_if(
+                    std::begin(cue_ms), std::end(cue_ms), [&](std::uint32_t cue) { return full_ts(tags[i]) > cue; }));
+                if (slide_of_tag == n && (!separate || tags[i].type == 9))
+                    expected.push_back(tags[i]);
+            }
+            const bytes file = read_file(slide_path(n));
+            const parsed_flv slide = parse_flv(file);
+            const slide_sums sums = sums_of(slide);
+            const std::string name = std::to_string(n) + (separate ? " separate" : " combined");
+            EXPECT_EQ(meta_number(slide.metadata, "filesize"), static_cast<double>(file.size())) << name;
+            EXPECT_EQ(meta_number(slide.metadata, "videosize"), static_cast<double>(sums.video)) << name;
+            EXPECT_TRUE(has_bytes(slide.metadata, sums.keyframes_index())) << name;
+            ASSERT_EQ(slide.tags.size(), expected.size()) << name;
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(slide.tags[i].data, expected[i].data) << name << " tag " << i;
+                EXPECT_EQ(full_ts(slide.tags[i]), full_ts(expected[i]) - full_ts(expected[0])) << name << " tag " << i;
+            }
+        }
     }
 }
 
