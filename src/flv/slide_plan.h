@@ -1,6 +1,7 @@
 // The walk ahead over a slide's tag headers that tells what its .flv file
-// will hold before a byte of it is written: the recording is read front to
-// back, and only headers and a few data bytes twice.
+// will hold before a byte of it is written. A slide that fits the walk's
+// buffer is read from the recording once; of a larger one, what lies beyond
+// is read twice (of large tags, only the headers and a few data bytes).
 #pragma once
 
 #include "flv/byte_stream.h"
@@ -11,8 +12,8 @@
 #include <cstdint>
 #include <vector>
 
-// The look-ahead's own buffer: small, since it mostly jumps from header to
-// header.
+// The look-ahead's own buffer, for what the walk's does not hold: it jumps
+// over large tags with small reads, and reads on over small ones in blocks.
 constexpr std::size_t LOOK_AHEAD_BUFFER_SIZE = 256 * 1024;
 // The walk's buffer, which the look-ahead reads a slide from where it fits:
 // a slide of up to this size is read from the recording once.
