@@ -4,8 +4,9 @@
 # under a slide's name must be that slide of a complete run of the old cue
 # file or of the new one, byte for byte. After SIGINT no temporary file may
 # remain and the status must be 130. strace delivers each signal at the
-# entry of a chosen read or write system call, so the points are exact and
-# spread over the whole run. Usage: interrupt_test.sh SLIDECUT MAKE_TEST_RECORDING
+# entry of a chosen read, write, open or rename system call, so the points
+# are exact and spread over the whole run (a slide that fits the read buffer
+# takes few reads, but every slide file is opened and renamed). Usage: interrupt_test.sh SLIDECUT MAKE_TEST_RECORDING
 set -euo pipefail
 slidecut=$1 make_recording=$2
 points=${POINTS:-60}
@@ -44,11 +45,11 @@ for mode in combined separate; do
   [ "$mode" = separate ] && switch=(-s)
   reference "$work/$mode-old" "$work/old.cue" "$mode"
   reference "$work/$mode-new" "$work/new.cue" "$mode" "$work/$mode-old"
-  # The read and write calls of a complete run over the old slides, in
-  # order, each as its name and its count among calls of that name (strace
-  # counts each system call apart).
+  # The read, write, open and rename calls of a complete run over the old
+  # slides, in order, each as its name and its count among calls of that
+  # name (strace counts each system call apart).
   reference "$work/$mode-count" "$work/old.cue" "$mode"
-  strace -o "$work/calls" -qq -e trace=read,pread64,write "$slidecut" "$work/$mode-count/rec.flv" "$work/new.cue" \
+  strace -o "$work/calls" -qq -e trace=read,pread64,write,openat,rename "$slidecut" "$work/$mode-count/rec.flv" "$work/new.cue" \
     "${switch[@]}" >/dev/null 2>&1 || true
   mapfile -t calls < <(sed -n 's/^\([a-z0-9]*\)(.*/\1/p' "$work/calls" | awk '{ print $1 ":" ++n[$1] }')
   reads=${#calls[@]}
@@ -62,7 +63,7 @@ for mode in combined separate; do
       cp "$work/$mode-old"/rec_* "$work/rec.flv" "$run/"
       # sh waits for it, so that bash does not report a job killed.
       sh -c '"$@" >/dev/null 2>"$0.err"; echo $? >"$0"' "$work/status" \
-        strace -o /dev/null -qq -e trace=read,pread64,write -e inject="${at%:*}":signal="$signal":when="${at#*:}" \
+        strace -o /dev/null -qq -e trace=read,pread64,write,openat,rename -e inject="${at%:*}":signal="$signal":when="${at#*:}" \
         "$slidecut" "$run/rec.flv" "$work/new.cue" "${switch[@]}"
       status=$(cat "$work/status")
       where="$mode SIG$signal at call $at ($i of $points points over $reads calls)"
