@@ -51,6 +51,21 @@ TEST(Amf0Writer, Encodings)
     EXPECT_EQ(out.size(), 5u + 70000u);
 }
 
+// An hvcC record holding one SPS, behind a legacy or an extended header.
+bytes hevc_header(const char* tag_head, const char* sps)
+{
+    bytes b = hex(tag_head);
+    const bytes record_head = hex("01" "000000000000000000000000000000000000000000" "01" "a10001");
+    const bytes nal = hex(sps);
+    b.insert(b.end(), record_head.begin(), record_head.end());
+    b.push_back(static_cast<std::uint8_t>(nal.size() >> 8)), b.push_back(static_cast<std::uint8_t>(nal.size()));
+    b.insert(b.end(), nal.begin(), nal.end());
+    return b;
+}
+// libx265's SPS for 640x360, and for 322x182 (coded 328x184, cropped)
+const char* const sps_640 = "42010101600000030090000003000003003fa00502016965959a4932bc05a02000000300200000030321";
+const char* const sps_322 = "42010101600000030090000003000003003ca00a480b9c9596566924caf0168080000003008000000c84";
+
 TEST(PictureSize, FromSequenceHeadersAndKeyframes)
 {
     struct picture_case {
@@ -66,6 +81,9 @@ TEST(PictureSize, FromSequenceHeadersAndKeyframes)
         return b;
     };
     const picture_case cases[] = {
+        {"HEVC 640x360, legacy", hevc_header("1c00000000", sps_640), 640, 360},
+        {"HEVC cropped to 322x182, hvc1 SequenceStart", hevc_header("9068766331", sps_322), 322, 182},
+        {"HEVC SPS cut short", hevc_header("1c00000000", "420101016000000300900000"), 0, 0},
         {"H.264 high 320x240", avc("0164000dffe10019", "6764000dacd94141fb011000000300100000030320f1429960"), 320, 240},
         {"H.264 cropped to 318x238", avc("0164000dffe1001a", "6764000dacd94141feab011000000300100000030320f1429960"), 318, 238},
         {"H.264 176x144", avc("0164000bffe10018", "6764000bacd942c4ec0440000003004000000c83c50a6580"), 176, 144},
@@ -252,6 +270,25 @@ TEST_F(SlideMetadata, SlidesLargerThanTheWalksBuffer)
                 EXPECT_EQ(full_ts(slide.tags[i]), full_ts(expected[i]) - full_ts(expected[0])) << name << " tag " << i;
             }
         }
+    }
+}
+
+// Legacy HEVC: the picture size comes from the SPS of the sequence header
+// a slide carries.
+TEST_F(SlideMetadata, HevcPictureSizeFromItsSequenceHeader)
+{
+    std::vector<test_tag> tags = {{9, 0, 0, hevc_header("1c00000000", sps_640)}};
+    for (std::uint32_t t = 0; t <= 2000; t += 40)
+        tags.push_back({9, t, 0, tag_data(60, t, t % 1000 == 0 ? 0x1C : 0x2C)});
+    for (test_tag& t : tags)
+        if (t.data.size() == 60)
+            t.data[1] = 1; // NALUs
+    ASSERT_EQ(cut(make_recording(tags), "00:00:00:999").warnings, "");
+    for (int n = 0; n < 2; ++n) {
+        const bytes m = parse_flv(read_file(slide_path(n))).metadata;
+        EXPECT_EQ(meta_number(m, "width"), 640) << n;
+        EXPECT_EQ(meta_number(m, "height"), 360) << n;
+        EXPECT_EQ(meta_number(m, "videocodecid"), 12) << n;
     }
 }
 

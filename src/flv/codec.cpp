@@ -4,6 +4,7 @@
 #include "flv/bit_reader.h"
 #include "flv/ex_header.h"
 #include "flv/flv_format.h"
+#include "flv/hevc.h"
 
 #include <algorithm>
 #include <vector>
@@ -317,6 +318,8 @@ static bool extended_picture_size(const std::uint8_t* data, std::size_t size, pi
         return av1_picture_size(codec, length, picture.width, picture.height);
     if (p.fourcc == FOURCC_VP09 && key)
         return vp9_picture_size(codec, length, picture.width, picture.height);
+    if (p.fourcc == FOURCC_HVC1 && p.packet_type == VIDEO_EX_SEQUENCE_START)
+        return hevc_config_picture_size(codec, length, picture.width, picture.height);
     return false;
 }
 
@@ -330,6 +333,8 @@ bool picture_size_of(const std::uint8_t* data, std::size_t size, picture_size& p
     const unsigned codec = video_codec_of(data[0]);
     if (codec == VIDEO_CODEC_AVC && data[1] == AVC_SEQUENCE_HEADER)
         return avc_config_picture_size(data + 5, size < 5 ? 0 : size - 5, picture);
+    if (codec == VIDEO_CODEC_HEVC && data[1] == AVC_SEQUENCE_HEADER)
+        return size > 5 && hevc_config_picture_size(data + 5, size - 5, picture.width, picture.height);
     if (frame_type_of(data[0]) != FRAME_KEYFRAME)
         return false;
     if (codec == CODEC_H263)
