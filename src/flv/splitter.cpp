@@ -611,10 +611,10 @@ void copy_plain_frames(split_run& run)
     in_stream& in = run.reader.in;
     while (split_stop_signal == 0) {
         const std::size_t left = in.len - in.pos;
-        // The next tag's header behind the PreviousTagSize of the one before.
-        const std::uint8_t* header = in.buf.data() + in.pos + PREV_TAG_SIZE_LEN;
         if (left < PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + 2)
             return;
+        // The next tag's header behind the PreviousTagSize of the one before.
+        const std::uint8_t* header = in.buf.data() + in.pos + PREV_TAG_SIZE_LEN;
         const tag_header tag = decode_tag_header(header);
         const std::uint8_t* data = header + TAG_HEADER_SIZE;
         const std::size_t whole = TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
