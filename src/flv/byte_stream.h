@@ -52,9 +52,10 @@ bool in_file_size(in_stream& in, std::uint64_t& size);
 // Moves to offset, within the buffer where it holds it.
 bool move_to(in_stream& in, std::uint64_t offset);
 // Fills the buffer as far as it goes with what follows, keeping what it
-// holds from keep_from on (an offset at or before the read position): a
-// slide that fits is then read once, for the look-ahead and the copy alike.
-// Reads that refill the buffer later go in blocks again.
+// holds from keep_from on (an offset at or before the read position): the
+// walk does so where each slide begins, and a slide that fits is then read
+// once, for the look-ahead and the copy alike. Reads that refill the buffer
+// later go in blocks again. Pointers into the buffer do not last past it.
 bool fill_window(in_stream& in, std::uint64_t keep_from);
 // read_at where the buffer does not hold the bytes: it reads on, or reads
 // at the offset with one positioned read.

@@ -215,10 +215,6 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
                      split_result& result)
 {
     const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
-    if (!fill_window(run.reader.in, tag_offset)) {
-        result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
-        return move_result::failed;
-    }
     plan_start(run, range);
     const std::vector<const carried_tag*> carried = slide_configs(run, config);
     slide_stats stats;
@@ -270,14 +266,12 @@ move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_o
 {
     in_stream& in = run.reader.in;
     const std::uint8_t* head = nullptr;
-    std::size_t head_len = peek_head(in, tag, &head);
+    const std::size_t head_len = peek_head(in, tag, &head);
     const config_id config = identify_config(tag.type, head, head_len);
     if (!is_open(run.flv.out) && !run.flv_skipped) {
         const move_result opened = open_flv(run, tag, tag_offset, config, result);
         if (opened != move_result::done)
             return opened;
-        // Opening fills the buffer anew.
-        head_len = peek_head(in, tag, &head);
     }
     if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
         note_keyframe(run, tag_offset);
@@ -554,7 +548,7 @@ bool start_walk(split_run& run)
     }
     if (!has_flv_signature(run.reader))
         warn(run, "%s: no FLV signature; reading it as FLV all the same", path);
-    return run.reader.in.error == 0;
+    return run.reader.in.error == 0 && fill_window(run.reader.in, in_offset(run.reader.in));
 }
 
 // A plain frame for the .flv file: header, data and PreviousTagSize in one
@@ -657,6 +651,10 @@ bool walk_tags(split_run& run, split_result& result)
             run.flv_skipped = false;
             ++run.cur_slide;
             tell(run, split_event_kind::slide_begun, "");
+            if (!fill_window(run.reader.in, tag_offset)) {
+                result = failed(split_failure::read_recording, path, run.reader.in.error);
+                return false;
+            }
         }
         const move_result moved = route_tag(run, tag, tag_offset, result);
         if (moved == move_result::failed)
