@@ -79,11 +79,10 @@ inline bool is_coded_video_frame(const std::uint8_t* data, std::size_t available
 // Most tags are; the walks tell them inline. Needs two data bytes.
 inline bool is_plain_frame(std::uint8_t tag_type, const std::uint8_t* data)
 {
-    if (tag_type == TAG_VIDEO)
-        return (data[0] & VIDEO_EX_HEADER_BIT) == 0 && (data[0] >> 4) != FRAME_KEYFRAME &&
-               classify_config(tag_type, data, 2) == config_kind::none;
-    return tag_type == TAG_AUDIO && (data[0] >> 4) != SOUND_EX_HEADER &&
-           classify_config(tag_type, data, 2) == config_kind::none;
+    if ((tag_type != TAG_VIDEO && tag_type != TAG_AUDIO) || is_extended_header(tag_type, data[0]) ||
+        classify_config(tag_type, data, 2) != config_kind::none)
+        return false;
+    return tag_type == TAG_AUDIO || (data[0] >> 4) != FRAME_KEYFRAME;
 }
 // The composition time offset of a coded frame in ms; 0 where it has none.
 std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available);

@@ -49,17 +49,13 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     walk.tag = decode_tag_header(walk.header);
     walk.head = walk.header + TAG_HEADER_SIZE;
     walk.head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, walk.tag.data_size);
-    // A sequence header is read further for the picture size (AVC's,
-    // HEVC's, or one behind the extended header) or the audio codec's own
-    // facts.
+    // A sequence header is read further: a video one (AVC's or HEVC's, the
+    // only legacy ones, or one behind the extended header) for the picture
+    // size, an audio one behind the extended header for the codec's facts.
     const config_kind config = classify_config(walk.tag.type, walk.head, walk.head_size);
     walk.config = config;
-    const bool read_further = config != config_kind::none && [&] {
-        const bool extended = is_extended_header(walk.tag.type, walk.head[0]);
-        return (config == config_kind::video && (extended || video_codec_of(walk.head[0]) == VIDEO_CODEC_AVC ||
-                                            video_codec_of(walk.head[0]) == VIDEO_CODEC_HEVC)) ||
-               (config == config_kind::audio && extended);
-    }();
+    const bool read_further = config == config_kind::video ||
+                              (config == config_kind::audio && is_extended_header(walk.tag.type, walk.head[0]));
     if (read_further) {
         const std::uint64_t more = std::min<std::uint64_t>({left - TAG_HEADER_SIZE, walk.tag.data_size, CONFIG_HEAD_SIZE});
         walk.head_size = read_at(look, walk.offset + TAG_HEADER_SIZE, walk.bytes + TAG_HEADER_SIZE, more);

@@ -137,8 +137,7 @@ move_result write_flv_tag(flv_slide& slide, const tag_header& tag, config_id con
 
 move_result hold_config(const tag_header& tag, config_id config, in_stream& src, carried_configs& keep)
 {
-    const std::uint64_t got =
-        take_config_data(nullptr, tag, src, carried_of(keep, config));
+    const std::uint64_t got = take_config_data(nullptr, tag, src, carried_of(keep, config));
     return result_of(src, nullptr, got, tag.data_size);
 }
 
