@@ -247,7 +247,7 @@ TEST_F(Splitter, NamesTheSlidesLeftFromAnEarlierRun)
         std::string warning;
     };
     const earlier_case cases[] = {
-        {"1 2 3", "2", "warning: " + slide_path(2).string() + " to " + slide_path(3).string() +
+        {"1 2 3", "2", "warning: " + slide_path(2).string() + " to " + slide_path(4, "eac3").string() +
                            " are from an earlier run; they are left as they were\n"},
         {"1 2", "2", "warning: " + slide_path(2).string() + " is from an earlier run; it is left as it was\n"},
         {"2", "1 2", ""},
@@ -255,6 +255,9 @@ TEST_F(Splitter, NamesTheSlidesLeftFromAnEarlierRun)
     const auto tags = video_every_40ms(4000);
     for (const earlier_case& c : cases) {
         ASSERT_EQ(split(tags, c.earlier_cues).warnings, "");
+        // Separate mode's audio files of every kind count as well.
+        for (const char* ext : {"opus", "eac3"})
+            write_file(slide_path(4, ext), {1});
         const bytes last_earlier = read_file(slide_path(slide_count() - 1));
         const split_outcome r = split(tags, c.cues);
         EXPECT_EQ(r.warnings, c.warning) << c.cues;

@@ -676,7 +676,7 @@ void warn_earlier_slides(const split_run& run)
     std::string first, last;
     for (std::int32_t n = run.cur_slide + 1; n < INT32_MAX; ++n) {
         bool found = false;
-        for (const char* ext : {"flv", "mp3", "aac"}) {
+        for (const char* ext : SLIDE_FILE_EXTS) {
             const std::string path = slide_file_name(run.base_name, n, ext);
             if (kind_of_file(path) == file_kind::none)
                 continue;
