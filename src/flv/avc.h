@@ -1,13 +1,10 @@
-// H.264: encoder output in Annex B, with start codes; FLV carries its NAL
-// units length-prefixed, behind an avcC record.
+// H.264: FLV carries its NAL units length-prefixed, behind an avcC record
+// that holds its parameter sets.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-// The NAL units of an Annex B stream, each behind its 4-byte length.
-std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size);
 
 // The AVCDecoderConfigurationRecord of an encoder's SPS and PPS (Annex B),
 // behind those of the record `also` (which may be empty), so that a decoder

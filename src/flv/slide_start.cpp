@@ -1,5 +1,6 @@
 #include "flv/slide_start.h"
 
+#include "flv/annexb.h"
 #include "flv/av1.h"
 #include "flv/avc.h"
 #include "flv/codec.h"

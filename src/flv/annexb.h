@@ -1,0 +1,22 @@
+// Annex B, the byte stream H.264 and HEVC encoders give: NAL units behind
+// start codes. FLV carries them length-prefixed instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct nal_unit {
+    const std::uint8_t* data;
+    std::size_t size;
+};
+
+// The NAL units of an Annex B stream, start codes left out.
+std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size);
+
+// The NAL units of an Annex B stream, each behind its 4-byte length.
+std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size);
+
+// An RBSP as NAL unit bytes: an emulation prevention byte wherever two zero
+// bytes stand before a byte of 3 or less.
+void append_escaped(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& rbsp);
