@@ -1,6 +1,8 @@
 // AudioSpecificConfig as ADTS sees it, and the ADTS header itself.
 #include "flv/codec.h"
 #include "flv/ex_header.h"
+#include "flv/hevc.h"
+#include "flv/bit_reader.h"
 #include "flv_builder.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +114,95 @@ TEST(ExtendedHeader, PacketTypeAndFirstTrack)
     const bytes av01_frame = {0x91, 'a', 'v', '0', '1', 0xFF, 0xFF, 0xD8, 9};
     EXPECT_EQ(composition_time_ms(avc1_frame.data(), avc1_frame.size()), -40);
     EXPECT_EQ(composition_time_ms(av01_frame.data(), av01_frame.size()), 0);
+}
+
+// x265's own parameter sets (320x240) and the heads of its slices, all
+// numbered 0, as Annex B.
+const char* const x265_vps = "40010c01ffff01600000030090000003000003003cba0240";
+const char* const x265_sps = "42010101600000030090000003000003003ca00a080f165ba4a4c2f0168080000003008000000c84";
+const char* const x265_pps = "4401c073c189";
+
+bytes annexb(std::initializer_list<const char*> units)
+{
+    bytes out;
+    for (const char* unit : units) {
+        out.insert(out.end(), {0, 0, 0, 1});
+        const bytes b = hex(unit);
+        out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+}
+
+TEST(HevcRenumbering, IdsChangeAndTheBitsBehindThemMoveOneByteOn)
+{
+    const hevc_ids ids{3, 15, 17};
+    struct unit_case {
+        const char* name;
+        const char* unit;
+        std::size_t growth; // bytes: one for each id coded anew
+        unsigned skip;      // bits before the first id
+        std::vector<unsigned> ids; // read back, as Exp-Golomb codes
+        bool four_bits = false;    // a VPS's id is 4 bits
+    };
+    const unit_case cases[] = {
+        {"VPS", x265_vps, 0, 0, {3}, true},
+        {"PPS: its id and its SPS's", x265_pps, 2, 0, {17, 15}},
+        {"IDR slice", "2801ac5440bbef125533053a50688cc09a48a074e6aecf78a322a6a1734c67ae", 1, 2, {17}},
+        {"CRA slice", "2a01afe8f518102f1627f1e28a1d96235ef09a07b770b80a37bf82b9c04331fd", 1, 2, {17}},
+        {"trailing slice", "0201d009788222054dabb02e14a7bf4959da9da21c7b80de254c1fa721977a55", 1, 1, {17}},
+        {"prefix SEI, no id", "4e0105ffffffffffffffffef2ca2de09b51747dbbb55a4fe", 0, 0, {}},
+    };
+    for (const unit_case& c : cases) {
+        const bytes in = annexb({c.unit});
+        const bytes out = hevc_frame(in.data(), in.size(), ids);
+        const std::size_t unit_size = in.size() - 4;
+        ASSERT_EQ(out.size(), 4 + unit_size + c.growth) << c.name;
+        EXPECT_EQ(get_be(out.data(), 4), unit_size + c.growth) << c.name;
+        // Past the ids, every byte is the recording's.
+        EXPECT_TRUE(std::equal(in.begin() + 8, in.end(), out.begin() + 8 + static_cast<long>(c.growth))) << c.name;
+        const std::vector<std::uint8_t> rbsp = nal_payload(out.data() + 4, out.size() - 4, 2);
+        bit_reader bits{rbsp.data(), rbsp.size()};
+        read_bits(bits, c.skip);
+        for (const unsigned id : c.ids)
+            EXPECT_EQ(c.four_bits ? read_bits(bits, 4) : read_ue(bits), id) << c.name;
+        // A unit numbered otherwise than 0 is not the encoder's: not renumbered.
+        if (c.growth > 0) {
+            EXPECT_TRUE(hevc_frame(out.data(), out.size(), ids).empty()) << c.name << ", again";
+        }
+    }
+}
+
+TEST(HevcRenumbering, RecordsOfBothStreams)
+{
+    const bytes sets = annexb({x265_vps, x265_sps, x265_pps});
+    const bytes recording = hevc_config_record(sets.data(), sets.size(), hevc_ids{}, {});
+    hevc_ids ids;
+    ASSERT_TRUE(hevc_unused_ids(recording, ids));
+    EXPECT_EQ(ids.vps, 1u);
+    EXPECT_EQ(ids.sps, 15u);
+    EXPECT_EQ(ids.pps, 15u);
+    const bytes both = hevc_config_record(sets.data(), sets.size(), ids, recording);
+    // VPS, SPS and PPS arrays of two units each, the new one first, whose
+    // SPS still reads.
+    ASSERT_GT(both.size(), 23u);
+    EXPECT_EQ(both[22], 3);
+    std::size_t at = 23;
+    for (unsigned type = 32; type <= 34 && at + 3 <= both.size(); ++type) {
+        EXPECT_EQ(both[at] & 0x3F, type);
+        EXPECT_EQ(get_be(both.data() + at + 1, 2), 2u) << type;
+        at += 3;
+        for (int n = 0; n < 2 && at + 2 <= both.size(); ++n)
+            at += 2 + get_be(both.data() + at, 2);
+    }
+    EXPECT_EQ(at, both.size());
+    unsigned width = 0, height = 0;
+    EXPECT_TRUE(hevc_config_picture_size(both.data(), both.size(), width, height));
+    EXPECT_EQ(width, 320u);
+    EXPECT_EQ(height, 240u);
+    // With the one SPS id one byte longer taken, none is left.
+    EXPECT_FALSE(hevc_unused_ids(both, ids));
+    const bytes no_pps = annexb({x265_vps, x265_sps});
+    EXPECT_TRUE(hevc_config_record(no_pps.data(), no_pps.size(), ids, {}).empty());
 }
 
 }  // namespace

@@ -19,11 +19,21 @@
 //   to_ivf IN OUT 0          and back: a slide's av01 or vp09 tags as an IVF
 //                            file for ffmpeg, each AV1 sequence header sent
 //                            before the frame after it;
+//   hevc IN.hevc OUT FORM    HEVC access units of an Annex B file without
+//                            B-frames, at 25 fps, as legacy tags (FORM legacy:
+//                            CodecID 12) or behind the extended header (hvc1),
+//                            the parameter sets of the first in an hvcC record;
+//   to_annexb IN OUT HEADERS and back: a slide's HEVC tags as an Annex B file,
+//                            with the parameter sets of the first sequence
+//                            header only (HEADERS first, as a player that does
+//                            not follow a new one) or of each before the frame
+//                            after it (all);
 //   av1_opus IN.ivf IN.opus OUT  AV1 frames of an IVF file behind the extended
 //                            video header (SequenceStart with an av1C record,
 //                            CodedFrames) beside Opus audio, as FFmpeg 8 writes
 //                            them, less the MultichannelConfig.
 #include "flv/bit_reader.h"
+#include "flv/flv_format.h"
 #include "flv/ogg_opus.h"
 #include "flv_builder.h"
 
@@ -306,6 +316,135 @@ int flv_to_ivf(const char* in, const char* out)
     return 0;
 }
 
+struct hevc_unit {
+    unsigned type;
+    bytes data;
+};
+
+std::vector<hevc_unit> annexb_nal_units(const bytes& file)
+{
+    std::vector<hevc_unit> units;
+    for (std::size_t i = 0; i + 3 <= file.size(); ++i) {
+        if (file[i] != 0 || file[i + 1] != 0 || file[i + 2] != 1)
+            continue;
+        const std::size_t start = i + 3;
+        std::size_t end = start;
+        while (end + 3 <= file.size() && !(file[end] == 0 && file[end + 1] == 0 && file[end + 2] <= 1))
+            ++end;
+        end = end + 3 > file.size() ? file.size() : end;
+        if (end >= start + 2)
+            units.push_back({(file[start] >> 1) & 0x3Fu, bytes(file.begin() + static_cast<long>(start), file.begin() + static_cast<long>(end))});
+        i = end - 1;
+    }
+    return units;
+}
+
+// An hvcC record of one VPS, SPS and PPS: profile, tier and level from the
+// SPS's profile_tier_level, 4:2:0 8-bit, 4-byte lengths.
+bytes hvcc_of(const bytes& vps, const bytes& sps, const bytes& pps)
+{
+    const std::vector<std::uint8_t> rbsp = nal_payload(sps.data(), sps.size(), 2);
+    bytes record = {1};
+    record.insert(record.end(), rbsp.begin() + 1, rbsp.begin() + 13);
+    record.insert(record.end(), {0xF0, 0x00, 0xFC, 0xFD, 0xF8, 0xF8, 0, 0, 0x0F, 3});
+    for (const bytes* unit : {&vps, &sps, &pps}) {
+        record.insert(record.end(), {static_cast<std::uint8_t>(0x80 | ((unit->at(0) >> 1) & 0x3F)), 0, 1,
+                                     static_cast<std::uint8_t>(unit->size() >> 8), static_cast<std::uint8_t>(unit->size())});
+        record.insert(record.end(), unit->begin(), unit->end());
+    }
+    return record;
+}
+
+int hevc_recording(const char* in, const char* out, bool legacy)
+{
+    bytes sets[3]; // the first VPS, SPS and PPS
+    std::vector<bytes> frames;
+    std::vector<bool> keys;
+    bool has_slice = false; // the access unit so far
+    for (const hevc_unit& unit : annexb_nal_units(read_file(in))) {
+        if (unit.type >= 32 && unit.type <= 34) {
+            if (sets[unit.type - 32].empty())
+                sets[unit.type - 32] = unit.data;
+            continue;
+        }
+        // A new access unit begins with a unit before its first slice (an SEI)
+        // or with that slice.
+        const bool slice = unit.type < 32, first_slice = slice && (unit.data[2] & 0x80) != 0;
+        if (frames.empty() || (has_slice && (first_slice || unit.type == 35 || unit.type == 39))) {
+            frames.emplace_back();
+            keys.push_back(false);
+            has_slice = false;
+        }
+        has_slice = has_slice || slice;
+        keys.back() = keys.back() || (unit.type >= 16 && unit.type <= 21);
+        append_be(frames.back(), unit.data.size(), 4);
+        frames.back().insert(frames.back().end(), unit.data.begin(), unit.data.end());
+    }
+    if (sets[0].empty() || sets[1].empty() || sets[2].empty() || frames.empty())
+        return 1;
+    const auto head = [legacy](bool key, std::uint8_t packet_type) {
+        const std::uint8_t frame = key ? 1 : 2;
+        return legacy ? bytes{static_cast<std::uint8_t>(frame << 4 | 12), packet_type, 0, 0, 0}
+                      : bytes{static_cast<std::uint8_t>(0x80 | frame << 4 | packet_type), 'h', 'v', 'c', '1', 0, 0, 0};
+    };
+    bytes config = head(true, 0);
+    config.resize(5); // legacy: its composition time, 0; hvc1's SequenceStart has none
+    const bytes record = hvcc_of(sets[0], sets[1], sets[2]);
+    config.insert(config.end(), record.begin(), record.end());
+    std::vector<test_tag> tags = {{9, 0, 0, config}};
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        bytes data = head(keys[i], 1);
+        data.insert(data.end(), frames[i].begin(), frames[i].end());
+        tags.push_back({9, static_cast<std::uint32_t>(i * 40), 0, data});
+    }
+    write_file(out, make_recording(tags));
+    return 0;
+}
+
+int flv_to_annexb(const char* in, const char* out, bool every_header)
+{
+    const parsed_flv flv = parse_flv(read_file(in));
+    if (!flv.well_formed)
+        return 1;
+    const bytes start_code = {0, 0, 0, 1};
+    bytes annexb;
+    bool had_header = false;
+    for (const test_tag& tag : flv.tags) {
+        const bytes& d = tag.data;
+        const bool legacy = tag.type == 9 && d.size() >= 5 && (d[0] & 0x8F) == 12;
+        const bool hvc1 = tag.type == 9 && d.size() >= 5 && (d[0] & 0x80) && d[1] == 'h' && d[2] == 'v' && d[3] == 'c' && d[4] == '1';
+        if (!legacy && !hvc1)
+            continue;
+        const unsigned packet = legacy ? d[1] : d[0] & 0x0F;
+        const std::size_t at = !legacy && packet == 1 ? 8 : 5; // behind a composition time, but in a SequenceStart
+        if (packet == 0 && (every_header || !had_header)) {
+            had_header = true;
+            std::size_t pos = at + 23;
+            for (unsigned array = 0; pos <= d.size() && at + 22 < d.size() && array < d[at + 22]; ++array) {
+                const unsigned count = pos + 3 <= d.size() ? d[pos + 1] << 8 | d[pos + 2] : 0;
+                pos += 3;
+                for (unsigned n = 0; n < count && pos + 2 <= d.size(); ++n) {
+                    const std::size_t length = std::size_t{d[pos]} << 8 | d[pos + 1];
+                    annexb.insert(annexb.end(), start_code.begin(), start_code.end());
+                    annexb.insert(annexb.end(), d.begin() + static_cast<long>(pos + 2),
+                                  d.begin() + static_cast<long>(std::min(pos + 2 + length, d.size())));
+                    pos += 2 + length;
+                }
+            }
+        } else if (packet == 1 || packet == 3) {
+            for (std::size_t pos = at; pos + 4 <= d.size();) {
+                const std::size_t length = std::size_t{d[pos]} << 24 | std::size_t{d[pos + 1]} << 16 | d[pos + 2] << 8 | d[pos + 3];
+                annexb.insert(annexb.end(), start_code.begin(), start_code.end());
+                annexb.insert(annexb.end(), d.begin() + static_cast<long>(pos + 4),
+                              d.begin() + static_cast<long>(std::min(pos + 4 + length, d.size())));
+                pos += 4 + length;
+            }
+        }
+    }
+    write_file(out, annexb);
+    return 0;
+}
+
 int av1_opus_recording(const char* ivf, const char* opus, const char* out)
 {
     std::vector<test_tag> video = av1_tags(read_file(ivf));
@@ -346,6 +485,10 @@ int main(int argc, char** argv)
         write_file(argv[3], make_recording(tags));
         return tags.size() < 2;
     }
+    if (std::string(argv[1]) == "hevc")
+        return hevc_recording(argv[2], argv[3], std::string(argv[4]) == "legacy");
+    if (std::string(argv[1]) == "to_annexb")
+        return flv_to_annexb(argv[2], argv[3], std::string(argv[4]) == "all");
     if (std::string(argv[1]) == "av1_opus")
         return av1_opus_recording(argv[2], argv[3], argv[4]);
     if (std::string(argv[1]) == "audio")

@@ -186,3 +186,11 @@ fs::path make_scratch_dir(const std::string& name)
     fs::create_directories(dir);
     return dir;
 }
+
+bytes hex(const char* text)
+{
+    bytes out;
+    for (const char* p = text; p[0] != '\0' && p[1] != '\0'; p += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+    return out;
+}

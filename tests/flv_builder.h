@@ -25,6 +25,8 @@ void append_tag(bytes& out, const test_tag& tag);
 bytes make_recording(const std::vector<test_tag>& tags, std::uint32_t data_offset = 9);
 // Distinct data for a tag, so that every byte can be traced back.
 bytes tag_data(std::size_t size, std::uint32_t seed, std::uint8_t first = 0x22);
+// Bytes written as hexadecimal digits, two a byte.
+bytes hex(const char* text);
 
 // Six hours of silent MP3 audio, two frames (26 ms each) every 20 s from
 // 10 s on: timestamps run well past the 24 bits of the Timestamp field

@@ -12,14 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bytes hex(const char* text)
-{
-    bytes out;
-    for (const char* p = text; p[0] != '\0' && p[1] != '\0'; p += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
-    return out;
-}
-
 TEST(Amf0Writer, Encodings)
 {
     struct amf_case {

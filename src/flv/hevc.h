@@ -1,11 +1,33 @@
 // HEVC as FLV carries it, legacy (CodecID 12) or behind the extended header
 // (FourCC hvc1): an HEVCDecoderConfigurationRecord (hvcC) as the sequence
-// header, whose SPS tells the picture size.
+// header, whose SPS tells the picture size, and length-prefixed NAL units.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // The picture size of the first SPS in an hvcC record, its conformance
 // window cropped off; false where the record holds none that reads.
 bool hevc_config_picture_size(const std::uint8_t* record, std::size_t size, unsigned& width, unsigned& height);
+
+// The ids a run encoded again gives its VPS, SPS and PPS, where the encoder
+// numbers them all 0: ids the recording's do not use, so that a decoder
+// given both records knows both streams at once. Only the SPS id 15 and
+// the PPS ids 15 to 30 are coded one byte longer than id 0, which keeps
+// every unit's data where it was within its bytes.
+struct hevc_ids {
+    unsigned vps = 0, sps = 0, pps = 0;
+};
+// Ids none of the record's parameter sets take; false where none are free.
+bool hevc_unused_ids(const std::vector<std::uint8_t>& record, hevc_ids& ids);
+
+// The record of an encoder's parameter sets (Annex B), renumbered, before
+// those of the record `also`; profile, level and formats are the encoder's
+// SPS's. Empty where the encoder gave no VPS, SPS and PPS, or numbered them
+// other than 0.
+std::vector<std::uint8_t> hevc_config_record(const std::uint8_t* annexb, std::size_t size, const hevc_ids& ids,
+                                             const std::vector<std::uint8_t>& also);
+// An encoded picture (Annex B) as length-prefixed NAL units, renumbered;
+// empty where a unit refers to a parameter set other than 0.
+std::vector<std::uint8_t> hevc_frame(const std::uint8_t* annexb, std::size_t size, const hevc_ids& ids);

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-enum class picture_codec { h263, h264, av1, vp9 };
+enum class picture_codec { h263, h264, hevc, av1, vp9 };
 
 // Whether this build can decode pictures of the codec and encode them again.
 bool can_reencode(picture_codec codec);
 
-// Codec-level bytes throughout: an avcC or av1C record as the decoder's
+// Codec-level bytes throughout: an avcC, hvcC or av1C record as the decoder's
 // configuration (VP9 needs none), length-prefixed NAL units, an AV1 temporal
 // unit, a VP9 frame or an H.263 picture as a frame.
 struct reencoder;
@@ -41,7 +41,7 @@ bool reencoder_config(reencoder* r, const std::uint8_t* config, std::size_t size
 bool reencoder_frame(reencoder* r, const std::uint8_t* data, std::size_t size, std::int64_t pts, bool keep);
 
 struct encoded_picture {
-    std::vector<std::uint8_t> data; // Annex B for H.264; AV1's OBUs
+    std::vector<std::uint8_t> data; // Annex B for H.264 and HEVC; AV1's OBUs
     std::int64_t pts = 0;
     bool key = false;
 };

@@ -1,5 +1,5 @@
-// The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libaom,
-// libvpx and the native Sorenson H.263 encoder. The libraries are loaded when a
+// The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libx265,
+// libaom, libvpx and the native Sorenson H.263 encoder. The libraries are loaded when a
 // slide first needs them: linked in, they and the hundred libraries behind
 // them would cost every run some 15 ms and 16 MiB before its first byte.
 #include "flv/reencoder.h"
@@ -115,6 +115,7 @@ AVCodecID decoder_id(picture_codec codec)
     case picture_codec::h263: return AV_CODEC_ID_FLV1;
     case picture_codec::av1: return AV_CODEC_ID_AV1;
     case picture_codec::vp9: return AV_CODEC_ID_VP9;
+    case picture_codec::hevc: return AV_CODEC_ID_HEVC;
     case picture_codec::h264: break;
     }
     return AV_CODEC_ID_H264;
@@ -126,6 +127,7 @@ const char* encoder_name(picture_codec codec)
     case picture_codec::h263: return "flv";
     case picture_codec::av1: return "libaom-av1";
     case picture_codec::vp9: return "libvpx-vp9";
+    case picture_codec::hevc: return "libx265";
     case picture_codec::h264: break;
     }
     return "libx264";
@@ -213,6 +215,15 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
         lib->av_opt_set(enc->priv_data, "cpu-used", "8", 0);
         lib->av_opt_set(enc->priv_data, "lag-in-frames", "0", 0);
         lib->av_opt_set(enc->priv_data, "auto-alt-ref", "0", 0);
+    } else if (r->codec == picture_codec::hevc) {
+        // x265's CRF 25, a notch above its default of 28 as with x264; one
+        // thread, no B-frames, no look-ahead's scene cuts. Its parameter
+        // sets take id 0, and slidecut numbers them anew.
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        lib->av_opt_set(enc->priv_data, "preset", "veryfast", 0);
+        lib->av_opt_set(enc->priv_data, "crf", "25", 0);
+        lib->av_opt_set(enc->priv_data, "x265-params",
+                        "scenecut=0:bframes=0:pools=none:frame-threads=1:info=0:log-level=none", 0);
     } else {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         lib->av_opt_set(enc->priv_data, "preset", "veryfast", 0);

@@ -5,6 +5,7 @@
 #include "flv/avc.h"
 #include "flv/codec.h"
 #include "flv/ex_header.h"
+#include "flv/hevc.h"
 #include "flv/reencoder.h"
 
 #include <algorithm>
@@ -37,6 +38,8 @@ const codec_use codec_uses[] = {
     {CODEC_H263, 0, picture_codec::h263, 1},
     {VIDEO_CODEC_AVC, 0, picture_codec::h264, 5},
     {0, FOURCC_AVC1, picture_codec::h264, 0},
+    {VIDEO_CODEC_HEVC, 0, picture_codec::hevc, 5},
+    {0, FOURCC_HVC1, picture_codec::hevc, 0},
     {0, FOURCC_AV01, picture_codec::av1, 0},
     {0, FOURCC_VP09, picture_codec::vp9, 0},
 };
@@ -52,14 +55,20 @@ const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
     return nullptr;
 }
 
+// H.264 and HEVC frames carry a composition time, legacy or extended.
+bool has_composition_time(const codec_use& use)
+{
+    return use.codec == picture_codec::h264 || use.codec == picture_codec::hevc;
+}
+
 // Where the codec's own bytes begin in a tag's data: behind the extended
-// header, and avc1 coded frames' composition time (av01 has none).
+// header, and avc1 and hvc1 coded frames' composition time (av01 has none).
 std::size_t codec_offset(const codec_use& use, const std::vector<std::uint8_t>& data)
 {
     if (use.fourcc == 0)
         return use.header;
     const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
-    const bool composition_time = ex.packet_type == VIDEO_EX_CODED_FRAMES && use.codec == picture_codec::h264;
+    const bool composition_time = ex.packet_type == VIDEO_EX_CODED_FRAMES && has_composition_time(use);
     return ex.data_offset + (composition_time ? 3 : 0);
 }
 
@@ -72,12 +81,12 @@ std::vector<std::uint8_t> payload_of(const codec_use& use, const std::vector<std
 }
 
 // The first bytes of a tag slidecut makes for the new run: the legacy video
-// byte and AVC packet type, or the extended header with its FourCC.
+// byte and AVC packet type (HEVC's too), or the extended header with its FourCC.
 std::vector<std::uint8_t> new_tag_head(const codec_use& use, unsigned frame_type, std::uint8_t packet_type)
 {
     if (use.fourcc == 0) {
         std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(frame_type << 4 | use.flv_codec)};
-        if (use.codec == picture_codec::h264)
+        if (has_composition_time(use))
             head.push_back(packet_type);
         return head;
     }
@@ -138,12 +147,20 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
         start.config = new_tag_head(use, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
         start.config.insert(start.config.end(), record.begin(), record.end());
     }
-    if (use.codec == picture_codec::h264) {
+    hevc_ids ids;
+    if (use.codec == picture_codec::hevc && !hevc_unused_ids(payload_of(use, recording_config), ids)) {
+        why = "the recording's parameter sets leave no ids free for new ones";
+        return false;
+    }
+    if (has_composition_time(use)) {
         // The recording's parameter sets go along, so that the frames copied
         // after the next keyframe parse with the same record (a parser
         // does not always follow a new sequence header).
+        const std::vector<std::uint8_t> recording_record = payload_of(use, recording_config);
         const std::vector<std::uint8_t> record =
-            avc_config_record(run.config.data(), run.config.size(), payload_of(use, recording_config));
+            use.codec == picture_codec::h264
+                ? avc_config_record(run.config.data(), run.config.size(), recording_record)
+                : hevc_config_record(run.config.data(), run.config.size(), ids, recording_record);
         if (record.empty()) {
             why = "the encoder gave no parameter sets";
             return false;
@@ -158,7 +175,7 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
         const encoded_picture& picture = run.pictures[j];
         const unsigned frame_type = picture.key ? FRAME_KEYFRAME : 2;
         std::vector<std::uint8_t> data = new_tag_head(use, frame_type, AVC_NALU); // CodedFrames is 1 too
-        if (use.codec == picture_codec::h264) {
+        if (has_composition_time(use)) {
             const std::int64_t cts = picture.pts - std::int64_t{dts[j]};
             if (cts < -0x800000 || cts > 0x7FFFFF) {
                 why = "a picture is presented too far from its frame's timestamp";
@@ -167,7 +184,13 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
             const auto field = static_cast<std::uint32_t>(cts) & 0xFFFFFF;
             const std::uint8_t cts_bytes[] = {static_cast<std::uint8_t>(field >> 16), static_cast<std::uint8_t>(field >> 8),
                                               static_cast<std::uint8_t>(field)};
-            const std::vector<std::uint8_t> units = length_prefixed(picture.data.data(), picture.data.size());
+            const std::vector<std::uint8_t> units =
+                use.codec == picture_codec::h264 ? length_prefixed(picture.data.data(), picture.data.size())
+                                                 : hevc_frame(picture.data.data(), picture.data.size(), ids);
+            if (units.empty()) {
+                why = "the encoder's frames refer to parameter sets it did not give";
+                return false;
+            }
             data.reserve(data.size() + 3 + units.size());
             data.insert(data.end(), std::begin(cts_bytes), std::end(cts_bytes));
             data.insert(data.end(), units.begin(), units.end());

@@ -25,6 +25,14 @@ for mode in combined separate; do
     elif { [ "$kind" = av1 ] || [ "$kind" = vp9 ]; } && [ -e "$slide" ]; then
       "$edit" to_ivf "$slide" "$work/$mode/rec_$n.ivf" 0 || fail "$mode rec_$n.flv: not $kind as expected"
       slide="$work/$mode/rec_$n.ivf"
+    elif [[ $kind == hevc* ]] && [ -e "$slide" ]; then
+      # Read as a player that keeps to the slide's first sequence header;
+      # with each header where it stands, it must decode as well.
+      "$edit" to_annexb "$slide" "$work/$mode/every_header_$n.hevc" all
+      errors=$(ffmpeg -nostdin -v error -i "$work/$mode/every_header_$n.hevc" -f null - 2>&1 || true)
+      [ -z "$errors" ] || fail "$mode rec_$n.flv with each sequence header: $(echo "$errors" | head -n 2)"
+      "$edit" to_annexb "$slide" "$work/$mode/rec_$n.hevc" first
+      slide="$work/$mode/rec_$n.hevc"
     fi
     expected=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b' "$work/rec.packets" | wc -l)
     if [ "$expected" -eq 0 ]; then

@@ -80,6 +80,8 @@ first_picture_recording() {
     avc1) args=("${h264[@]}") ;;
     av1) args=(-an -c:v libaom-av1 -cpu-used 8 -usage realtime -g 250 -keyint_min 250 -b:v 400k) ;;
     vp9) args=(-an -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 250 -keyint_min 250 -b:v 400k) ;;
+    hevc | hevc_legacy) args=(-an -c:v libx265 -preset ultrafast -b:v 400k
+                              -x265-params keyint=250:min-keyint=250:scenecut=0:bframes=0:log-level=error) ;;
     *) echo "unknown recording kind $2" >&2; exit 2 ;;
   esac
   rec="$work/rec.flv"
@@ -90,6 +92,15 @@ first_picture_recording() {
     reference="$work/rec.ivf"
     ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f ivf "$reference"
     "$edit" "$2" "$reference" "$rec" 0
+  elif [ "$2" = hevc ] || [ "$2" = hevc_legacy ]; then
+    # HEVC, behind the extended header (hvc1) or legacy (CodecID 12), from an
+    # Annex B file; ffmpeg 5.1 reads neither, so slides are checked as
+    # Annex B files again; the pictures and times are those of the same
+    # frames in a Matroska file
+    ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f hevc "$work/rec.hevc"
+    "$edit" hevc "$work/rec.hevc" "$rec" "$([ "$2" = hevc ] && echo hvc1 || echo legacy)"
+    reference="$work/rec.mkv"
+    ffmpeg -nostdin -v error -r 25 -i "$work/rec.hevc" -c copy "$reference"
   else
     ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f flv "$rec"
   fi
