@@ -1,5 +1,6 @@
 // Sequence headers carried into later slides, on recordings built byte by byte.
 #include "flv/reencoder.h"
+#include "flv/slide_writer.h"
 #include "flv_builder.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,38 @@ TEST(CodecConfig, SlidesThatCannotStartOnAKeyframeSayHowFarItLies)
         EXPECT_EQ(parse_flv(read_file(dir / "rec_1.flv")).tags[0].data, tags[2].data) << int{c.codec} << ": as cut";
     }
     fs::remove_all(dir);
+}
+
+TEST(CarriedConfigs, ANewStartTakesThePlaceOfItsOwnTracksSequenceHeaderOnly)
+{
+    carried_configs keep;
+    const config_id kept[] = {{config_kind::video, -1}, {config_kind::video_metadata, -1}, {config_kind::audio, -1},
+                              {config_kind::video, 1}, {config_kind::audio_channels, 1}};
+    for (const config_id id : kept)
+        carried_of(keep, id).held = true;
+    struct carried_case {
+        const char* name;
+        std::vector<int> new_video_tracks;
+        bool with_audio;
+        config_id first_tag;
+        std::vector<int> expected; // indexes into kept, in the order written: by kind, then track
+    };
+    const carried_case cases[] = {
+        {"no new start", {}, true, {}, {0, 3, 1, 2, 4}},
+        {"a new start of the one-track video: its colorInfo stays", {-1}, true, {}, {3, 1, 2, 4}},
+        {"a new start of track 1, separate mode", {1}, false, {}, {0, 1}},
+        {"both tracks, and a slide that starts with the audio header", {-1, 1}, true, {config_kind::audio, -1}, {1, 4}},
+    };
+    for (const carried_case& c : cases) {
+        std::vector<config_id> got;
+        for (const carried_tag* tag : carried_for(keep, c.new_video_tracks, c.with_audio, c.first_tag))
+            got.push_back(tag->id);
+        ASSERT_EQ(got.size(), c.expected.size()) << c.name;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].kind, kept[c.expected[i]].kind) << c.name << ", " << i;
+            EXPECT_EQ(got[i].track, kept[c.expected[i]].track) << c.name << ", " << i;
+        }
+    }
 }
 
 }  // namespace

@@ -12,7 +12,12 @@
 //                            the samples the packets hold and the pre-skip;
 //   to_avc1 IN OUT 0         legacy H.264 tags behind the extended header as
 //                            avc1 (SequenceStart, CodedFrames);
-//   to_legacy IN OUT 0       and back, for players that read only the legacy one;
+//   to_legacy IN OUT TRACK   and back, for players that read only the legacy one:
+//                            TRACK 0 the tags of one track, others the Multitrack
+//                            tags of that track id;
+//   tracks IN IN2 OUT        the avc1 video of IN2 beside IN's, as Multitrack
+//                            tags of one track, id 1, as encoders write a
+//                            second rendition;
 //   av1 IN.ivf OUT 0         AV1 frames of an IVF file alone, as below;
 //   vp9 IN.ivf OUT 0         VP9 frames of an IVF file behind the extended
 //                            header (a vpcC SequenceStart, CodedFrames);
@@ -221,9 +226,46 @@ std::vector<test_tag> av1_tags(const bytes& ivf)
     return tags;
 }
 
+// A Multitrack video tag of one track and the tag of that codec alone:
+// [0x8n | 6][packet type][FourCC][track id][data] and [0x8n | packet type][FourCC][data].
+bool is_multitrack_video(const test_tag& tag)
+{
+    return tag.type == 9 && tag.data.size() >= 7 && (tag.data[0] & 0x8F) == 0x86 && (tag.data[1] >> 4) == 0;
+}
+bytes as_track(const bytes& d, std::uint8_t track)
+{
+    bytes m = {static_cast<std::uint8_t>((d[0] & 0xF0) | 6), static_cast<std::uint8_t>(d[0] & 0x0F), d[1], d[2], d[3], d[4], track};
+    m.insert(m.end(), d.begin() + 5, d.end());
+    return m;
+}
+bytes without_track(const bytes& m)
+{
+    bytes d = {static_cast<std::uint8_t>((m[0] & 0xF0) | (m[1] & 0x0F)), m[2], m[3], m[4], m[5]};
+    d.insert(d.end(), m.begin() + 7, m.end());
+    return d;
+}
+
+int add_track(const char* in, const char* second, const char* out)
+{
+    const parsed_flv a = parse_flv(read_file(in)), b = parse_flv(read_file(second));
+    if (!a.well_formed || !b.well_formed)
+        return 1;
+    std::vector<test_tag> extra;
+    for (const test_tag& tag : b.tags)
+        if (tag.type == 9 && tag.data.size() >= 5 && (tag.data[0] & 0x80) != 0) // not the legacy end of sequence
+            extra.push_back({9, tag.ts, tag.ext, as_track(tag.data, 1)});
+    std::vector<test_tag> tags;
+    if (!a.metadata.empty())
+        tags.push_back({18, 0, 0, a.metadata});
+    std::merge(a.tags.begin(), a.tags.end(), extra.begin(), extra.end(), std::back_inserter(tags),
+               [](const test_tag& x, const test_tag& y) { return full_ts(x) < full_ts(y); });
+    write_file(out, make_recording(tags));
+    return 0;
+}
+
 // avc1 and legacy AVC tags hold the same bytes behind different headers:
 // legacy 0x17/0x27 and an AVCPacketType, extended 0x9n/0xAn and the FourCC.
-int convert_avc(const char* in, const char* out, bool to_extended)
+int convert_avc(const char* in, const char* out, bool to_extended, int track)
 {
     const parsed_flv flv = parse_flv(read_file(in));
     if (!flv.well_formed)
@@ -232,7 +274,11 @@ int convert_avc(const char* in, const char* out, bool to_extended)
     if (!flv.metadata.empty())
         tags.push_back({18, 0, 0, flv.metadata});
     for (test_tag tag : flv.tags) {
+        if (is_multitrack_video(tag) != (track > 0) || (track > 0 && tag.data[6] != track))
+            continue;
         bytes& d = tag.data;
+        if (track > 0)
+            d = without_track(d);
         const bool legacy_avc = tag.type == 9 && d.size() >= 5 && (d[0] & 0x8F) == 7 && d[1] <= 1;
         const bool avc1 = tag.type == 9 && d.size() >= 5 && (d[0] & 0x80) && d[1] == 'a' && d[2] == 'v' && d[3] == 'c' &&
                           d[4] == '1' && (d[0] & 0x0F) <= 1;
@@ -474,7 +520,9 @@ int main(int argc, char** argv)
     if (argc != 5)
         return 2;
     if (std::string(argv[1]) == "to_avc1" || std::string(argv[1]) == "to_legacy")
-        return convert_avc(argv[2], argv[3], std::string(argv[1]) == "to_avc1");
+        return convert_avc(argv[2], argv[3], std::string(argv[1]) == "to_avc1", std::stoi(argv[4]));
+    if (std::string(argv[1]) == "tracks")
+        return add_track(argv[2], argv[3], argv[4]);
     if (std::string(argv[1]) == "to_ivf")
         return flv_to_ivf(argv[2], argv[3]);
     if (std::string(argv[1]) == "av1" || std::string(argv[1]) == "vp9") {

@@ -68,14 +68,15 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
 
 }  // namespace
 
-slide_frames find_slide_frames(in_stream& look, const slide_range& range)
+slide_frames find_slide_frames(in_stream& look, const slide_range& range, int track)
 {
     slide_frames frames;
     range_walk walk;
     walk.offset = range.first_tag;
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
-        if (tag.type == TAG_VIDEO && is_coded_video_frame(walk.head, walk.head_size)) {
+        if (tag.type == TAG_VIDEO && is_coded_video_frame(walk.head, walk.head_size) &&
+            video_track_of(walk.head, walk.head_size) == track) {
             const bool key = is_video_keyframe(walk.head, walk.head_size);
             if (!frames.has_frame) {
                 frames.has_frame = true;
@@ -123,13 +124,14 @@ void count_written(slide_stats& stats, const slide_range& range, std::uint8_t ty
 }
 
 // Plain frames counted in a tight loop while they lie in a buffer, once the
-// slide has a frame and outside its new start's range; returns the offset of
-// the first tag that is not one, or does not lie whole in the buffer, or
-// begins the next slide. In separate mode audio tags are passed over.
-std::uint64_t count_plain_frames(const in_stream& look, const slide_range& range, const slide_start& start,
+// slide has a frame and outside its new starts' ranges (which end at
+// starts_end); returns the offset of the first tag that is not one, or does
+// not lie whole in the buffer, or begins the next slide. In separate mode
+// audio tags are passed over.
+std::uint64_t count_plain_frames(const in_stream& look, const slide_range& range, std::uint64_t starts_end,
                                  std::uint64_t offset, slide_stats& stats)
 {
-    if (stats.frames == 0 || (start.active && offset <= start.range_end) || offset >= range.file_size)
+    if (stats.frames == 0 || offset <= starts_end || offset >= range.file_size)
         return offset;
     std::size_t held = 0;
     const std::uint8_t* bytes = buffered_from(look, offset, held);
@@ -152,11 +154,13 @@ std::uint64_t count_plain_frames(const in_stream& look, const slide_range& range
 
 }  // namespace
 
-bool plan_slide(in_stream& look, const slide_range& range, const slide_start& start, slide_stats& stats)
+bool plan_slide(in_stream& look, const slide_range& range, const std::vector<slide_start>& starts,
+                slide_stats& stats)
 {
     range_walk walk;
     walk.offset = range.first_tag;
-    std::size_t replaced = 0;
+    std::vector<std::size_t> replaced(starts.size()); // of each start's new frames, those counted
+    const std::uint64_t starts_end = starts_range_end(starts);
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
         const std::uint64_t data = walk.offset + TAG_HEADER_SIZE;
@@ -165,14 +169,16 @@ bool plan_slide(in_stream& look, const slide_range& range, const slide_start& st
                                              : !(tag.type == TAG_SCRIPT && is_on_metadata(walk.head, walk.head_size));
         const std::uint64_t end = data + tag.data_size;
         count_frame(stats, walk, routed);
-        const start_action action = routed && start.active
-                                        ? start_action_of(start, walk.offset, tag.type, walk.head, walk.head_size)
-                                        : start_action::copy;
-        const bool replace = action == start_action::replace_frame && replaced < start.frames.size();
+        const start_match match = routed && walk.offset <= starts_end
+                                      ? match_start(starts, walk.offset, tag.type, walk.head, walk.head_size)
+                                      : start_match{};
+        const start_action action = match.action;
+        const bool replace =
+            action == start_action::replace_frame && replaced[match.index] < starts[match.index].frames.size();
         if (replace)
-            count_written(stats, range, tag.type, tag.timestamp, start.frames[replaced++]);
+            count_written(stats, range, tag.type, tag.timestamp, starts[match.index].frames[replaced[match.index]++]);
         else if (action == start_action::resume)
-            count_written(stats, range, TAG_VIDEO, tag.timestamp, start.resume_config);
+            count_written(stats, range, TAG_VIDEO, tag.timestamp, starts[match.index].resume_config);
         if (routed && !replace && action != start_action::hold_config) {
             // A tag cut off by the end of the recording is copied as far as it goes.
             const std::uint64_t trailer =
@@ -182,7 +188,7 @@ bool plan_slide(in_stream& look, const slide_range& range, const slide_start& st
         }
         if (available < tag.data_size)
             break;
-        walk.offset = count_plain_frames(look, range, start, end + PREV_TAG_SIZE_LEN, stats);
+        walk.offset = count_plain_frames(look, range, starts_end, end + PREV_TAG_SIZE_LEN, stats);
     }
     return look.error == 0;
 }

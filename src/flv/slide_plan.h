@@ -31,8 +31,8 @@ struct slide_range {
     bool video_only; // separate mode: the .flv slide holds video tags only
 };
 
-// The slide's first coded video frame and the first keyframe after it, from
-// a walk over its tags.
+// The slide's first coded video frame of a track (as video_track_of gives
+// it) and the track's first keyframe after it, from a walk over its tags.
 struct slide_frames {
     bool has_frame = false;
     bool starts_on_keyframe = false;
@@ -41,10 +41,11 @@ struct slide_frames {
     std::uint32_t keyframe_ts = 0;
     std::uint64_t end = 0; // without such a keyframe: where the slide ends
 };
-slide_frames find_slide_frames(in_stream& look, const slide_range& range);
+slide_frames find_slide_frames(in_stream& look, const slide_range& range, int track);
 
 // Counts the tags of the slide that go to its .flv file, up to the tag that
 // begins the next slide or the end of the recording, with the tags of its
-// new start in place of those they replace; false on a read error
+// new starts in place of those they replace; false on a read error
 // (look.error).
-bool plan_slide(in_stream& look, const slide_range& range, const slide_start& start, slide_stats& stats);
+bool plan_slide(in_stream& look, const slide_range& range, const std::vector<slide_start>& starts,
+                slide_stats& stats);

@@ -10,16 +10,46 @@
 
 #include <algorithm>
 
+int video_track_of(const std::uint8_t* head, std::size_t head_size)
+{
+    if (head_size < 1 || (head[0] & VIDEO_EX_HEADER_BIT) == 0)
+        return -1;
+    const ex_packet ex = parse_ex_packet(TAG_VIDEO, head, head_size, head_size);
+    return ex.multitrack && ex.complete ? static_cast<int>(ex.track_id) : -1;
+}
+
 start_action start_action_of(const slide_start& start, std::uint64_t offset, std::uint8_t tag_type,
                              const std::uint8_t* head, std::size_t head_size)
 {
-    if (!start.active || tag_type != TAG_VIDEO || offset < start.first_tag || offset > start.range_end)
+    if (!start.active || tag_type != TAG_VIDEO || offset < start.first_tag || offset > start.range_end ||
+        video_track_of(head, head_size) != start.track)
         return start_action::copy;
     if (offset == start.range_end)
         return start.resumes_in_slide && !start.resume_config.empty() ? start_action::resume : start_action::copy;
     if (classify_config(tag_type, head, head_size) == config_kind::video)
         return start_action::hold_config;
     return is_coded_video_frame(head, head_size) ? start_action::replace_frame : start_action::copy;
+}
+
+start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, std::uint8_t tag_type,
+                        const std::uint8_t* head, std::size_t head_size)
+{
+    start_match match;
+    for (match.index = 0; match.index < starts.size(); ++match.index) {
+        match.action = start_action_of(starts[match.index], offset, tag_type, head, head_size);
+        if (match.action != start_action::copy)
+            break;
+    }
+    return match;
+}
+
+std::uint64_t starts_range_end(const std::vector<slide_start>& starts)
+{
+    std::uint64_t end = 0;
+    for (const slide_start& start : starts)
+        if (start.active)
+            end = std::max(end, start.range_end);
+    return end;
 }
 
 namespace {
@@ -46,8 +76,10 @@ const codec_use codec_uses[] = {
 
 const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
 {
+    // A Multitrack tag of one track holds one codec's frame, as any other;
+    // tags of several tracks are not taken apart.
     const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
-    if (ex.extended && (!ex.complete || ex.multitrack))
+    if (ex.extended && (!ex.complete || (ex.multitrack && ex.multitrack_type != ONE_TRACK)))
         return nullptr;
     for (const codec_use& use : codec_uses)
         if (ex.extended ? use.fourcc == ex.fourcc : use.fourcc == 0 && use.flv_codec == video_codec_of(data[0]))
@@ -81,8 +113,9 @@ std::vector<std::uint8_t> payload_of(const codec_use& use, const std::vector<std
 }
 
 // The first bytes of a tag slidecut makes for the new run: the legacy video
-// byte and AVC packet type (HEVC's too), or the extended header with its FourCC.
-std::vector<std::uint8_t> new_tag_head(const codec_use& use, unsigned frame_type, std::uint8_t packet_type)
+// byte and AVC packet type (HEVC's too), or the extended header with its
+// FourCC, for a track of Multitrack tags behind the one-track header.
+std::vector<std::uint8_t> new_tag_head(const codec_use& use, int track, unsigned frame_type, std::uint8_t packet_type)
 {
     if (use.fourcc == 0) {
         std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(frame_type << 4 | use.flv_codec)};
@@ -90,9 +123,14 @@ std::vector<std::uint8_t> new_tag_head(const codec_use& use, unsigned frame_type
             head.push_back(packet_type);
         return head;
     }
-    std::vector<std::uint8_t> head(5);
-    head[0] = static_cast<std::uint8_t>(VIDEO_EX_HEADER_BIT | frame_type << 4 | packet_type);
-    put_be(head.data() + 1, 4, use.fourcc);
+    std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(VIDEO_EX_HEADER_BIT | frame_type << 4 | packet_type)};
+    if (track >= 0) {
+        head[0] = static_cast<std::uint8_t>(VIDEO_EX_HEADER_BIT | frame_type << 4 | EX_MULTITRACK_VIDEO);
+        head.push_back(static_cast<std::uint8_t>(ONE_TRACK << 4 | packet_type));
+    }
+    append_be(head, use.fourcc, 4);
+    if (track >= 0)
+        head.push_back(static_cast<std::uint8_t>(track));
     return head;
 }
 
@@ -137,14 +175,14 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
             why = "the encoder gave no sequence header";
             return false;
         }
-        start.config = new_tag_head(use, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
+        start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
         start.config.insert(start.config.end(), record.begin(), record.end());
     }
     if (use.codec == picture_codec::vp9) {
         // The profile of the first picture's header: bits 5 (low) and 4 (high).
         const std::uint8_t first = run.pictures[0].data.empty() ? 0 : run.pictures[0].data[0];
         const std::vector<std::uint8_t> record = vp9_config_record((first >> 5 & 1) | (first >> 3 & 2));
-        start.config = new_tag_head(use, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
+        start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
         start.config.insert(start.config.end(), record.begin(), record.end());
     }
     hevc_ids ids;
@@ -165,7 +203,7 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
             why = "the encoder gave no parameter sets";
             return false;
         }
-        start.config = new_tag_head(use, FRAME_KEYFRAME, AVC_SEQUENCE_HEADER); // SequenceStart is 0 too
+        start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, AVC_SEQUENCE_HEADER); // SequenceStart is 0 too
         if (use.fourcc == 0)
             start.config.insert(start.config.end(), {0, 0, 0});
         start.config.insert(start.config.end(), record.begin(), record.end());
@@ -174,7 +212,7 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
     for (std::size_t j = 0; j < dts.size(); ++j) {
         const encoded_picture& picture = run.pictures[j];
         const unsigned frame_type = picture.key ? FRAME_KEYFRAME : 2;
-        std::vector<std::uint8_t> data = new_tag_head(use, frame_type, AVC_NALU); // CodedFrames is 1 too
+        std::vector<std::uint8_t> data = new_tag_head(use, start.track, frame_type, AVC_NALU); // CodedFrames is 1 too
         if (has_composition_time(use)) {
             const std::int64_t cts = picture.pts - std::int64_t{dts[j]};
             if (cts < -0x800000 || cts > 0x7FFFFF) {
@@ -271,7 +309,7 @@ bool walk_and_encode(in_stream& look, const start_source& source, slide_start& s
             why = "the recording cannot be read back";
             return false;
         }
-        if (tag.type != TAG_VIDEO || data.empty())
+        if (tag.type != TAG_VIDEO || data.empty() || video_track_of(data.data(), data.size()) != start.track)
             continue;
         if (classify_config(tag.type, data.data(), data.size()) == config_kind::video) {
             walk.config = data;

@@ -4,6 +4,8 @@
 // that starts with a keyframe. The new run's tags replace the recording's
 // one for one, at the same timestamps; its sequence header goes first, and
 // the recording's goes in again where copying resumes at the next keyframe.
+// Each video track (of Multitrack tags) has its own keyframes, so each
+// gets a start of its own.
 #pragma once
 
 #include "flv/byte_stream.h"
@@ -15,6 +17,7 @@
 
 struct slide_start {
     bool active = false;
+    int track = -1; // the video track, as video_track_of gives it
     std::uint64_t first_tag = 0; // the slide's first .flv tag
     std::uint64_t range_end = 0; // the tag where copying resumes, or the slide's end
     bool resumes_in_slide = false; // range_end is a keyframe of this slide
@@ -32,13 +35,29 @@ enum class start_action { copy, hold_config, replace_frame, resume };
 start_action start_action_of(const slide_start& start, std::uint64_t offset, std::uint8_t tag_type,
                              const std::uint8_t* head, std::size_t head_size);
 
-// Where the new run comes from: the last keyframe before the slide (the
-// offset of its tag) and the sequence header (tag data) in force there.
+// The track of a video tag's frames or sequence header: a Multitrack tag's
+// (its first track's id), or -1 for a tag of one track, as configurations
+// are kept by track.
+int video_track_of(const std::uint8_t* head, std::size_t head_size);
+
+// Of a slide's starts (one per track that needs one), the one a tag belongs
+// to (index; starts.size() where none) and what becomes of the tag.
+struct start_match {
+    start_action action = start_action::copy;
+    std::size_t index = 0;
+};
+start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, std::uint8_t tag_type,
+                        const std::uint8_t* head, std::size_t head_size);
+// The tag where the last of the starts' ranges ends; 0 where none is active.
+std::uint64_t starts_range_end(const std::vector<slide_start>& starts);
+
+// Where the new run comes from: the track's last keyframe before the slide
+// (the offset of its tag) and the sequence header (tag data) in force there.
 struct start_source {
     std::uint64_t keyframe_offset;
     const std::vector<std::uint8_t>* keyframe_config;
 };
-// Decodes the frames from the source's keyframe up to range_end and encodes
-// those from first_tag on again into start; false (with why) when they
-// cannot be, and then the slide starts as cut.
+// Decodes the track's frames from the source's keyframe up to range_end and
+// encodes those from first_tag on again into start; false (with why) when
+// they cannot be, and then the track starts as cut.
 bool encode_slide_start(in_stream& look, const start_source& source, slide_start& start, std::string& why);

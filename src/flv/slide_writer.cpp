@@ -79,13 +79,18 @@ carried_tag& carried_of(carried_configs& keep, config_id id)
     return keep.kept.back();
 }
 
-std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
-                                            config_id first_tag)
+std::vector<const carried_tag*> carried_for(const carried_configs& keep, const std::vector<int>& new_video_tracks,
+                                            bool with_audio, config_id first_tag)
 {
     std::vector<const carried_tag*> carried;
-    for (const carried_tag& kept : keep.kept)
-        if (kept.held && !same_config(kept.id, first_tag) && (is_video_config(kept.id.kind) ? with_video : with_audio))
+    for (const carried_tag& kept : keep.kept) {
+        const bool replaced = kept.id.kind == config_kind::video &&
+                              std::find(new_video_tracks.begin(), new_video_tracks.end(), kept.id.track) !=
+                                  new_video_tracks.end();
+        if (kept.held && !same_config(kept.id, first_tag) && !replaced &&
+            (is_video_config(kept.id.kind) || with_audio))
             carried.push_back(&kept);
+    }
     std::sort(carried.begin(), carried.end(), [](const carried_tag* a, const carried_tag* b) {
         return a->id.kind != b->id.kind ? a->id.kind < b->id.kind : a->id.track < b->id.track;
     });

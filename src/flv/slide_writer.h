@@ -53,9 +53,10 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
 
 // The kept headers a slide starts with, in config_kind order and by track:
 // each unless the slide's first tag is itself a header of the same kind and
-// track; video ones only where with_video, audio ones only where with_audio.
-std::vector<const carried_tag*> carried_for(const carried_configs& keep, bool with_video, bool with_audio,
-                                            config_id first_tag);
+// track, or a video sequence header of a track that starts with one of its
+// own (new_video_tracks); audio ones only where with_audio.
+std::vector<const carried_tag*> carried_for(const carried_configs& keep, const std::vector<int>& new_video_tracks,
+                                            bool with_audio, config_id first_tag);
 // Writes them at the slide's timestamp 0.
 void write_carried_configs(flv_slide& slide, const std::vector<const carried_tag*>& carried);
 

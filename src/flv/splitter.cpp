@@ -24,6 +24,15 @@ volatile std::sig_atomic_t split_stop_signal = 0;
 
 namespace {
 
+// The most recent keyframe of a video track (the offset of its tag's
+// header) and the sequence header in force there: where a later slide's new
+// start is decoded from.
+struct track_keyframe {
+    int track;
+    std::uint64_t offset;
+    std::vector<std::uint8_t> config;
+};
+
 struct split_run {
     tag_reader reader;
     file_id recording_id, cue_id; // no slide may overwrite its inputs
@@ -43,11 +52,10 @@ struct split_run {
     bool opus_seen = false; // a slide before this one had Opus packets
     std::vector<std::uint8_t> packet;
     carried_configs carried;
-    bool keyframe_seen = false;
-    std::uint64_t keyframe_offset = 0; // header of the most recent video keyframe
-    std::vector<std::uint8_t> keyframe_config; // the video sequence header in force there
-    slide_start start;     // the current slide's frames encoded again, if any
-    carried_tag new_config; // their sequence header
+    std::vector<track_keyframe> keyframes; // of each video track with one so far
+    std::vector<slide_start> starts;  // the current slide's frames encoded again, by track
+    std::uint64_t starts_end = 0;     // where the last of their ranges ends, 0 without any
+    std::vector<carried_tag> new_configs; // their sequence headers
     bool flv_skipped = false; // the current slide holds no frame for a .flv file
     std::vector<std::uint32_t> cues;
     std::string base_name;
@@ -149,31 +157,44 @@ bool names_an_input(const split_run& run, const std::string& path, split_result&
 // A slide whose first frame a decoder cannot start from gets a start of its
 // own: its frames up to the next keyframe encoded again. Where they cannot
 // be, it starts as cut, and a warning says how far its first keyframe lies.
-void plan_start(split_run& run, const slide_range& range)
+void plan_track_start(split_run& run, const slide_range& range, const track_keyframe& keyframe)
 {
-    run.start = slide_start{};
-    // A recording without a keyframe so far is cut as it stands: there is
-    // no picture to start from.
-    if (!run.keyframe_seen)
-        return;
-    const slide_frames frames = find_slide_frames(run.look, range);
+    const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
     if (!frames.has_frame || frames.starts_on_keyframe)
         return;
-    run.start.first_tag = range.first_tag;
-    run.start.resumes_in_slide = frames.has_keyframe;
-    run.start.range_end = frames.has_keyframe ? frames.keyframe_offset : frames.end;
+    slide_start start;
+    start.track = keyframe.track;
+    start.first_tag = range.first_tag;
+    start.resumes_in_slide = frames.has_keyframe;
+    start.range_end = frames.has_keyframe ? frames.keyframe_offset : frames.end;
     std::string why;
-    if (encode_slide_start(run.look, {run.keyframe_offset, &run.keyframe_config}, run.start, why))
+    if (encode_slide_start(run.look, {keyframe.offset, &keyframe.config}, start, why)) {
+        run.starts.push_back(std::move(start));
         return;
+    }
     const char* path = run.reader.in.path.c_str();
+    // Tags of one track say nothing of tracks; those of Multitrack tags name theirs.
+    const std::string slide = keyframe.track < 0 ? "slide " + std::to_string(run.cur_slide)
+                                                 : "video track " + std::to_string(keyframe.track) + " of slide " +
+                                                       std::to_string(run.cur_slide);
     if (frames.has_keyframe)
-        warn(run, "%s: slide %d starts between keyframes and its frames cannot be encoded again (%s); it starts as "
+        warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
                   "cut, and players show its first picture %.3f s after its start, at its first keyframe",
-             path, run.cur_slide, why.c_str(), (frames.keyframe_ts - range.base_ts) / 1000.0);
+             path, slide.c_str(), why.c_str(), (frames.keyframe_ts - range.base_ts) / 1000.0);
     else
-        warn(run, "%s: slide %d starts between keyframes and its frames cannot be encoded again (%s); it starts as "
+        warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
                   "cut and holds no keyframe, so players may show no picture of it",
-             path, run.cur_slide, why.c_str());
+             path, slide.c_str(), why.c_str());
+}
+
+// Each video track with a keyframe so far is looked at; a track without one
+// is cut as it stands: there is no picture to start from.
+void plan_start(split_run& run, const slide_range& range)
+{
+    run.starts.clear();
+    for (const track_keyframe& keyframe : run.keyframes)
+        plan_track_start(run, range, keyframe);
+    run.starts_end = starts_range_end(run.starts);
 }
 
 // The slide's onMetaData, from a look ahead over the tags it will hold;
@@ -184,7 +205,7 @@ std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const
     for (const carried_tag* keep : carried)
         count_tag(stats, {keep->header.type, 0, static_cast<std::uint32_t>(keep->data.size()),
                           TAG_HEADER_SIZE + keep->data.size() + PREV_TAG_SIZE_LEN, keep->data.data(), keep->data.size()});
-    if (!plan_slide(run.look, range, run.start, stats))
+    if (!plan_slide(run.look, range, run.starts, stats))
         return {};
     amf_buffer metadata = build_on_metadata(stats, run.recording_meta, true);
     if (metadata.size() > MAX_TAG_DATA_SIZE) {
@@ -199,13 +220,19 @@ std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const
 // kept ones it needs.
 std::vector<const carried_tag*> slide_configs(split_run& run, config_id first_tag)
 {
-    std::vector<const carried_tag*> carried = carried_for(run.carried, !run.start.active, !run.separate_audio, first_tag);
-    if (run.start.active && !run.start.config.empty()) {
-        run.new_config.header = tag_header{};
-        run.new_config.header.type = TAG_VIDEO;
-        run.new_config.data = std::move(run.start.config);
-        carried.insert(carried.begin(), &run.new_config);
+    std::vector<int> new_tracks;
+    run.new_configs.clear();
+    for (slide_start& start : run.starts) {
+        new_tracks.push_back(start.track);
+        if (start.config.empty())
+            continue;
+        run.new_configs.emplace_back();
+        run.new_configs.back().header.type = TAG_VIDEO;
+        run.new_configs.back().data = std::move(start.config);
     }
+    std::vector<const carried_tag*> carried = carried_for(run.carried, new_tracks, !run.separate_audio, first_tag);
+    for (auto config = run.new_configs.rbegin(); config != run.new_configs.rend(); ++config)
+        carried.insert(carried.begin(), &*config);
     return carried;
 }
 
@@ -240,16 +267,19 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
     return move_result::done;
 }
 
-// The keyframe a later slide's new start is decoded from.
-void note_keyframe(split_run& run, std::uint64_t tag_offset)
+// The keyframe a later slide's new start of the track is decoded from.
+void note_keyframe(split_run& run, std::uint64_t tag_offset, int track)
 {
-    run.keyframe_seen = true;
-    run.keyframe_offset = tag_offset;
-    const carried_tag& video = carried_of(run.carried, config_id{config_kind::video, -1});
+    auto keyframe = std::find_if(run.keyframes.begin(), run.keyframes.end(),
+                                 [track](const track_keyframe& k) { return k.track == track; });
+    if (keyframe == run.keyframes.end())
+        keyframe = run.keyframes.insert(run.keyframes.end(), track_keyframe{track, 0, {}});
+    keyframe->offset = tag_offset;
+    const carried_tag& video = carried_of(run.carried, config_id{config_kind::video, track});
     if (video.held)
-        run.keyframe_config = video.data;
+        keyframe->config = video.data;
     else
-        run.keyframe_config.clear();
+        keyframe->config.clear();
 }
 
 // The first bytes of the tag's data, unread: two tell a legacy header, an
@@ -274,20 +304,23 @@ move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_o
             return opened;
     }
     if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
-        note_keyframe(run, tag_offset);
+        note_keyframe(run, tag_offset, video_track_of(head, head_len));
     if (run.flv_skipped)
         return config.kind != config_kind::none ? hold_config(tag, config, in, run.carried)
                                            : result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
-    switch (start_action_of(run.start, tag_offset, tag.type, head, head_len)) {
+    const start_match match = match_start(run.starts, tag_offset, tag.type, head, head_len);
+    switch (match.action) {
     case start_action::hold_config:
         return hold_config(tag, config, in, run.carried);
-    case start_action::replace_frame:
-        if (run.start.next == run.start.frames.size())
+    case start_action::replace_frame: {
+        slide_start& start = run.starts[match.index];
+        if (start.next == start.frames.size())
             break;
-        write_new_tag(run.flv, tag, run.start.frames[run.start.next++]);
+        write_new_tag(run.flv, tag, start.frames[start.next++]);
         return result_of(in, &run.flv.out, skip_bytes(in, tag.data_size), tag.data_size);
+    }
     case start_action::resume:
-        write_new_tag(run.flv, tag, run.start.resume_config);
+        write_new_tag(run.flv, tag, run.starts[match.index].resume_config);
         break;
     case start_action::copy:
         break;
@@ -557,7 +590,7 @@ bool start_walk(split_run& run)
 bool copy_plain_flv(split_run& run, const tag_header& tag, const std::uint8_t* header, std::size_t whole)
 {
     out_stream& out = run.flv.out;
-    if (!is_open(out) || (run.start.active && in_offset(run.reader.in) + PREV_TAG_SIZE_LEN <= run.start.range_end))
+    if (!is_open(out) || in_offset(run.reader.in) + PREV_TAG_SIZE_LEN <= run.starts_end)
         return false;
     std::uint8_t* room = out_room(out, whole);
     if (room == nullptr)
@@ -647,7 +680,8 @@ bool walk_tags(split_run& run, split_result& result)
         if (slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide) {
             if (!close_slide_files(run, result))
                 return false;
-            run.start = slide_start{};
+            run.starts.clear();
+            run.starts_end = 0;
             run.flv_skipped = false;
             ++run.cur_slide;
             tell(run, split_event_kind::slide_begun, "");

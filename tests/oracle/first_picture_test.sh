@@ -5,23 +5,28 @@
 # conversions and players do, its frame 0 must be the recording's picture
 # at the slide's first frame (PSNR at least 35 dB, and 10 dB closer than the
 # picture before it); and it must hold as many frames as the recording has
-# in its range. Usage: first_picture_test.sh SLIDECUT EDIT_RECORDING KIND
+# in its range. With several video tracks, each is checked against its own
+# pictures. Usage: first_picture_test.sh SLIDECUT EDIT_RECORDING KIND
 source "$(dirname "$0")/lib.sh" "$1"
 edit=$2 kind=$3
 
 first_picture_recording "$edit" "$kind"
 
-recording_pictures
-
-for mode in combined separate; do
-  cut_in "$mode"
+tracks=0
+[ "$kind" = avc1_tracks ] && tracks="0 1"
+for mode in combined separate; do cut_in "$mode"; done
+for track in $tracks; do
+  [ "$track" -gt 0 ] && reference="$work/legacy_$track.flv"
+  recording_pictures
+  for mode in combined separate; do
   for ((n = 0; n <= ${#cues[@]}; n++)); do
     from=$([ "$n" -gt 0 ] && echo "${cues[$((n - 1))]}" || echo -1)
     to=${cues[$n]:-999999999}
     slide="$work/$mode/rec_$n.flv"
-    if [ "$kind" = avc1 ] && [ -e "$slide" ]; then
-      "$edit" to_legacy "$slide" "$work/$mode/legacy_$n.flv" 0 || fail "$mode rec_$n.flv: not avc1 as expected"
-      slide="$work/$mode/legacy_$n.flv"
+    if [[ $kind == avc1* ]] && [ -e "$slide" ]; then
+      "$edit" to_legacy "$slide" "$work/$mode/legacy_${n}_$track.flv" "$track" ||
+        fail "$mode rec_$n.flv: not avc1 as expected"
+      slide="$work/$mode/legacy_${n}_$track.flv"
     elif { [ "$kind" = av1 ] || [ "$kind" = vp9 ]; } && [ -e "$slide" ]; then
       "$edit" to_ivf "$slide" "$work/$mode/rec_$n.ivf" 0 || fail "$mode rec_$n.flv: not $kind as expected"
       slide="$work/$mode/rec_$n.ivf"
@@ -60,7 +65,8 @@ for mode in combined separate; do
     fi
     awk -v o="$own" -v b="$before" 'BEGIN { exit !(o >= 35 && o >= b + 10) }' ||
       fail "$mode rec_$n.flv: frame 0 is $own dB from the recording's picture at $first_pts ms, $before dB from the one before"
-    echo "$kind $mode rec_$n.flv: $frames frames as in the recording, frame 0 $own dB from its own picture ($before dB from the one before)"
+    echo "$kind track $track $mode rec_$n.flv: $frames frames as in the recording, frame 0 $own dB from its own picture ($before dB from the one before)"
+  done
   done
 done
 finish

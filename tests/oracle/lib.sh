@@ -78,6 +78,7 @@ first_picture_recording() {
     resent_header) args=("${h264[@]}") ;;
     late_first_frame) args=("${h264[@]}"); cues=(4000 15300) ;;
     avc1) args=("${h264[@]}") ;;
+    avc1_tracks) args=("${h264[@]}") ;;
     av1) args=(-an -c:v libaom-av1 -cpu-used 8 -usage realtime -g 250 -keyint_min 250 -b:v 400k) ;;
     vp9) args=(-an -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 250 -keyint_min 250 -b:v 400k) ;;
     hevc | hevc_legacy) args=(-an -c:v libx265 -preset ultrafast -b:v 400k
@@ -113,6 +114,14 @@ first_picture_recording() {
     # so the pictures come from the legacy recording, and slides are checked
     # after turning them back
     avc1) reference="$work/legacy.flv" && mv "$rec" "$reference" && "$edit" to_avc1 "$reference" "$rec" 0 ;;
+    # and a second rendition beside it, Multitrack track 1, with keyframes
+    # of its own (at 0, 5, 12, 18 and 25 s): each track is checked against
+    # its own pictures
+    avc1_tracks)
+      reference="$work/legacy.flv" && mv "$rec" "$reference" && "$edit" to_avc1 "$reference" "$work/main.flv" 0
+      ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -force_key_frames 0,5,12,18,25 -an -f flv "$work/legacy_1.flv"
+      "$edit" to_avc1 "$work/legacy_1.flv" "$work/second.flv" 0
+      "$edit" tracks "$work/main.flv" "$work/second.flv" "$rec" ;;
   esac
   printf '%s\n' "${cues[@]}" | awk '{ printf "00:00:%02d:%03d\n", $1 / 1000, $1 % 1000 }' >"$work/rec.cue"
 }
@@ -122,7 +131,7 @@ first_picture_recording() {
 # presentation times in order ($work/rec.pts).
 size=320x240 frame_bytes=$((320 * 240 * 3 / 2))
 recording_pictures() {
-  ffmpeg -nostdin -v error -i "$reference" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
+  ffmpeg -nostdin -y -v error -i "$reference" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
   # (a packet with side data, such as a new sequence header, has a third field)
   ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$reference" |
     awk -F, '$1 != "" && $2 != "" { printf "%d %d\n", $2 * 1000 + 0.5, $1 * 1000 + 0.5 }' >"$work/rec.packets"
