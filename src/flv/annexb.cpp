@@ -38,6 +38,14 @@ std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_
     return out;
 }
 
+void append_record_units(std::vector<std::uint8_t>& record, const std::vector<nal_unit>& units)
+{
+    for (const nal_unit& unit : units) {
+        append_be(record, unit.size, 2);
+        record.insert(record.end(), unit.data, unit.data + unit.size);
+    }
+}
+
 void append_escaped(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& rbsp)
 {
     int zeros = 0;

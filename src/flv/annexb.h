@@ -17,6 +17,9 @@ std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size);
 // The NAL units of an Annex B stream, each behind its 4-byte length.
 std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size);
 
+// NAL units as avcC and hvcC records hold them, each behind its 16-bit length.
+void append_record_units(std::vector<std::uint8_t>& record, const std::vector<nal_unit>& units);
+
 // An RBSP as NAL unit bytes: an emulation prevention byte wherever two zero
 // bytes stand before a byte of 3 or less.
 void append_escaped(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& rbsp);

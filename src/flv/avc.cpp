@@ -38,14 +38,6 @@ parameter_sets record_units(const std::vector<std::uint8_t>& record)
     return sets;
 }
 
-void put_units(std::vector<std::uint8_t>& record, const std::vector<nal_unit>& units)
-{
-    for (const nal_unit& unit : units) {
-        append_be(record, unit.size, 2);
-        record.insert(record.end(), unit.data, unit.data + unit.size);
-    }
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> avc_config_record(const std::uint8_t* annexb, std::size_t size,
@@ -71,9 +63,9 @@ std::vector<std::uint8_t> avc_config_record(const std::uint8_t* annexb, std::siz
     const nal_unit& first = sets.sps[0];
     std::vector<std::uint8_t> record = {1, first.data[1], first.data[2], first.data[3], 0xFF,
                                         static_cast<std::uint8_t>(0xE0 | sets.sps.size())};
-    put_units(record, sets.sps);
+    append_record_units(record, sets.sps);
     record.push_back(static_cast<std::uint8_t>(sets.pps.size()));
-    put_units(record, sets.pps);
+    append_record_units(record, sets.pps);
     return record;
 }
 

@@ -263,9 +263,12 @@ bool hevc_unused_ids(const std::vector<std::uint8_t>& record, hevc_ids& ids)
 {
     bool used[3][64] = {};
     for (const hvcc_array& array : record_arrays(record.data(), record.size()))
-        for (const nal_unit& unit : array.units)
-            if (nal_type(unit) >= NAL_VPS && nal_type(unit) <= NAL_PPS && parameter_set_id(unit) < 64)
-                used[nal_type(unit) - NAL_VPS][parameter_set_id(unit)] = true;
+        for (const nal_unit& unit : array.units) {
+            const unsigned type = nal_type(unit);
+            const unsigned id = type >= NAL_VPS && type <= NAL_PPS ? parameter_set_id(unit) : 64;
+            if (id < 64)
+                used[type - NAL_VPS][id] = true;
+        }
     const auto free_id = [&used](unsigned kind, unsigned first, unsigned last, unsigned& id) {
         for (id = first; id <= last; ++id)
             if (!used[kind][id])
@@ -310,20 +313,17 @@ std::vector<std::uint8_t> hevc_config_record(const std::uint8_t* annexb, std::si
     std::vector<std::uint8_t> arrays;
     unsigned array_count = 0;
     for (unsigned type = NAL_VPS; type <= NAL_PPS; ++type) {
-        std::vector<std::uint8_t> units = own[type - NAL_VPS];
-        unsigned count = own_count[type - NAL_VPS];
+        std::vector<nal_unit> recordings;
         for (const hvcc_array& array : theirs)
-            for (const nal_unit& unit : array.units)
-                if ((array.head & 0x3F) == type) {
-                    append_be(units, unit.size, 2);
-                    units.insert(units.end(), unit.data, unit.data + unit.size);
-                    ++count;
-                }
+            if ((array.head & 0x3F) == type)
+                recordings.insert(recordings.end(), array.units.begin(), array.units.end());
+        const std::size_t count = own_count[type - NAL_VPS] + recordings.size();
         if (count > 0xFFFF)
             return {};
         arrays.push_back(static_cast<std::uint8_t>(type));
         append_be(arrays, count, 2);
-        arrays.insert(arrays.end(), units.begin(), units.end());
+        arrays.insert(arrays.end(), own[type - NAL_VPS].begin(), own[type - NAL_VPS].end());
+        append_record_units(arrays, recordings);
         ++array_count;
     }
     for (const hvcc_array& array : theirs) {
@@ -331,10 +331,7 @@ std::vector<std::uint8_t> hevc_config_record(const std::uint8_t* annexb, std::si
             continue;
         arrays.push_back(array.head);
         append_be(arrays, array.units.size(), 2);
-        for (const nal_unit& unit : array.units) {
-            append_be(arrays, unit.size, 2);
-            arrays.insert(arrays.end(), unit.data, unit.data + unit.size);
-        }
+        append_record_units(arrays, array.units);
         ++array_count;
     }
     if (array_count > 0xFF)
