@@ -1,7 +1,8 @@
 // Sequence headers carried into later slides, on recordings built byte by byte.
-#include "flv/reencoder.h"
-#include "flv/slide_writer.h"
+#include "codecs/aac.h"
 #include "flv_builder.h"
+#include "restart/reencoder.h"
+#include "slides/slide_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 // AudioSpecificConfig as ADTS sees it, and the ADTS header itself.
-#include "flv/codec.h"
+#include "codecs/aac.h"
+#include "codecs/bit_reader.h"
+#include "codecs/hevc.h"
 #include "flv/ex_header.h"
-#include "flv/hevc.h"
-#include "flv/bit_reader.h"
+#include "flv/tag_kind.h"
 #include "flv_builder.h"
 
 #include <gtest/gtest.h>

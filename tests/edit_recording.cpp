@@ -37,10 +37,10 @@
 //                            video header (SequenceStart with an av1C record,
 //                            CodedFrames) beside Opus audio, as FFmpeg 8 writes
 //                            them, less the MultichannelConfig.
-#include "flv/bit_reader.h"
+#include "codecs/bit_reader.h"
 #include "flv/flv_format.h"
-#include "flv/ogg_opus.h"
 #include "flv_builder.h"
+#include "slides/ogg_opus.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // binary run in a scratch folder.
 #pragma once
 
-#include "flv/splitter.h"
+#include "split/splitter.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // The typed tag header against its 11 bytes, reads at offsets, and patches
 // to written output.
-#include "flv/byte_stream.h"
 #include "flv/flv_format.h"
 #include "flv_builder.h"
+#include "io/byte_stream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Each slide's own onMetaData: the AMF0 writer, what the pictures tell, and
 // the values computed for a slide of a recording built here.
 #include "flv/amf.h"
-#include "flv/codec.h"
+#include "flv/tag_kind.h"
 #include "slide_folder_test.h"
 
 #include <algorithm>

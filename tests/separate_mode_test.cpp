@@ -1,6 +1,7 @@
 // Separate mode: audio payload to .mp3 slide files, video tags to .flv slide
 // files, other tags nowhere.
-#include "flv/codec.h"
+#include "codecs/aac.h"
+#include "flv/tag_kind.h"
 #include "slide_folder_test.h"
 
 namespace fs = std::filesystem;

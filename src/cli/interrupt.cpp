@@ -1,6 +1,6 @@
 #include "cli/interrupt.h"
 
-#include "flv/splitter.h"
+#include "split/splitter.h"
 
 #include <csignal>
 

@@ -1,6 +1,6 @@
 // The command line: arguments, every text the tool prints and its exit status.
 #include "cli/interrupt.h"
-#include "flv/splitter.h"
+#include "split/splitter.h"
 
 #include <csignal>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // buffer, and a reader for the onMetaData of a recording.
 #pragma once
 
-#include "flv/byte_stream.h"
+#include "io/byte_stream.h"
 
 #include <cstdint>
 #include <string>

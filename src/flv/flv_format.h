@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "io/big_endian.h"
+
 // File header: Signature (3), Version (1), type flags (1), DataOffset (4).
 constexpr std::size_t FLV_HEADER_SIZE = 9;
 constexpr std::size_t FLV_DATA_OFFSET_POS = 5;
@@ -54,17 +56,6 @@ constexpr std::uint32_t MAX_TAG_DATA_SIZE = 0xFFFFFF;
 // Sequence headers larger than this are not carried into later slides.
 constexpr std::size_t MAX_CARRIED_DATA = 64 * 1024;
 
-// A big-endian field of the given bytes appended to out.
-inline void append_be(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-// Big-endian fields of 0 to 4 bytes; a length of 0 or less yields 0.
-std::uint32_t get_be(const std::uint8_t* bytes, std::int8_t length);
-void put_be(std::uint8_t* bytes, std::int8_t length, std::uint32_t value);
-
 struct tag_header {
     std::uint8_t type = 0;
     std::uint32_t data_size = 0;     // 24 bits
@@ -72,18 +63,6 @@ struct tag_header {
     std::uint32_t timestamp = 0;
     std::uint32_t stream_id = 0;     // 24 bits
 };
-
-// The 24-bit fields of a tag header; inline, as every tag passes them twice.
-inline std::uint32_t get_be24(const std::uint8_t* bytes)
-{
-    return std::uint32_t{bytes[0]} << 16 | std::uint32_t{bytes[1]} << 8 | bytes[2];
-}
-inline void put_be24(std::uint8_t* bytes, std::uint32_t value)
-{
-    bytes[0] = static_cast<std::uint8_t>(value >> 16);
-    bytes[1] = static_cast<std::uint8_t>(value >> 8);
-    bytes[2] = static_cast<std::uint8_t>(value);
-}
 
 inline tag_header decode_tag_header(const std::uint8_t* bytes)
 {

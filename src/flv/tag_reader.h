@@ -3,8 +3,8 @@
 // writes nothing.
 #pragma once
 
-#include "flv/byte_stream.h"
 #include "flv/flv_format.h"
+#include "io/byte_stream.h"
 
 #include <cstdint>
 #include <string>

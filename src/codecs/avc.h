@@ -1,0 +1,22 @@
+// H.264: FLV carries its NAL units length-prefixed, behind an avcC record
+// that holds its parameter sets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The AVCDecoderConfigurationRecord of an encoder's SPS and PPS (Annex B),
+// behind those of the record `also` (which may be empty), so that a decoder
+// given it knows the parameter sets of both streams; empty when the
+// encoder's are not there. Profile and level are the first SPS's.
+std::vector<std::uint8_t> avc_config_record(const std::uint8_t* annexb, std::size_t size,
+                                            const std::vector<std::uint8_t>& also);
+// A parameter set id (0 to 31) that no SPS or PPS of the record uses.
+int unused_parameter_set_id(const std::vector<std::uint8_t>& record);
+// profile_idc and level_idc of a record.
+bool avc_profile_of(const std::uint8_t* record, std::size_t size, int& profile, int& level);
+
+// The picture size the first SPS of an AVCDecoderConfigurationRecord tells,
+// its cropping taken off.
+bool avc_config_picture_size(const std::uint8_t* record, std::size_t size, unsigned& width, unsigned& height);

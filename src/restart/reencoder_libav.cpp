@@ -1,0 +1,423 @@
+// The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libx265,
+// libaom, libvpx and the native Sorenson H.263 encoder. The libraries are loaded when a
+// slide first needs them: linked in, they and the hundred libraries behind
+// them would cost every run some 15 ms and 16 MiB before its first byte.
+#include "restart/reencoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <dlfcn.h>
+
+#include <climits>
+#include <cstring>
+#include <set>
+
+struct reencoder {
+    picture_codec codec = picture_codec::h264;
+    reencode_profile profile;
+    AVCodecContext* dec = nullptr;
+    AVCodecContext* enc = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* picture = nullptr;
+    std::vector<std::uint8_t> new_config; // given to the decoder with the next frame
+    std::multiset<std::int64_t> kept;     // presentation times of kept frames not yet decoded
+    bool first_encoded = false;
+    std::int64_t last_pts = 0;
+    reencoded_run out;
+    std::string why;
+};
+
+namespace {
+
+// The functions used, from the libraries of the version built against.
+struct libav_api {
+    decltype(&::avcodec_find_decoder) avcodec_find_decoder;
+    decltype(&::avcodec_find_encoder_by_name) avcodec_find_encoder_by_name;
+    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3;
+    decltype(&::avcodec_open2) avcodec_open2;
+    decltype(&::avcodec_free_context) avcodec_free_context;
+    decltype(&::avcodec_send_packet) avcodec_send_packet;
+    decltype(&::avcodec_receive_frame) avcodec_receive_frame;
+    decltype(&::avcodec_send_frame) avcodec_send_frame;
+    decltype(&::avcodec_receive_packet) avcodec_receive_packet;
+    decltype(&::av_packet_alloc) av_packet_alloc;
+    decltype(&::av_packet_free) av_packet_free;
+    decltype(&::av_packet_unref) av_packet_unref;
+    decltype(&::av_new_packet) av_new_packet;
+    decltype(&::av_packet_new_side_data) av_packet_new_side_data;
+    decltype(&::av_frame_alloc) av_frame_alloc;
+    decltype(&::av_frame_free) av_frame_free;
+    decltype(&::av_frame_unref) av_frame_unref;
+    decltype(&::av_opt_set) av_opt_set;
+    decltype(&::av_strerror) av_strerror;
+    decltype(&::av_get_pix_fmt_name) av_get_pix_fmt_name;
+    decltype(&::av_mallocz) av_mallocz;
+    decltype(&::av_log_set_level) av_log_set_level;
+};
+
+template <typename F>
+bool load(void* library, const char* name, F& function)
+{
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
+#define SLIDECUT_SONAME(name, major) "lib" name ".so." AV_STRINGIFY(major)
+
+const libav_api* load_libav()
+{
+    static libav_api api;
+    static bool tried = false, loaded = false;
+    if (tried)
+        return loaded ? &api : nullptr;
+    tried = true;
+    void* util = dlopen(SLIDECUT_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+    void* codec = dlopen(SLIDECUT_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+    loaded = util != nullptr && codec != nullptr
+        && load(codec, "avcodec_find_decoder", api.avcodec_find_decoder)
+        && load(codec, "avcodec_find_encoder_by_name", api.avcodec_find_encoder_by_name)
+        && load(codec, "avcodec_alloc_context3", api.avcodec_alloc_context3)
+        && load(codec, "avcodec_open2", api.avcodec_open2)
+        && load(codec, "avcodec_free_context", api.avcodec_free_context)
+        && load(codec, "avcodec_send_packet", api.avcodec_send_packet)
+        && load(codec, "avcodec_receive_frame", api.avcodec_receive_frame)
+        && load(codec, "avcodec_send_frame", api.avcodec_send_frame)
+        && load(codec, "avcodec_receive_packet", api.avcodec_receive_packet)
+        && load(codec, "av_packet_alloc", api.av_packet_alloc)
+        && load(codec, "av_packet_free", api.av_packet_free)
+        && load(codec, "av_packet_unref", api.av_packet_unref)
+        && load(codec, "av_new_packet", api.av_new_packet)
+        && load(codec, "av_packet_new_side_data", api.av_packet_new_side_data)
+        && load(util, "av_frame_alloc", api.av_frame_alloc)
+        && load(util, "av_frame_free", api.av_frame_free)
+        && load(util, "av_frame_unref", api.av_frame_unref)
+        && load(util, "av_opt_set", api.av_opt_set)
+        && load(util, "av_strerror", api.av_strerror)
+        && load(util, "av_get_pix_fmt_name", api.av_get_pix_fmt_name)
+        && load(util, "av_mallocz", api.av_mallocz)
+        && load(util, "av_log_set_level", api.av_log_set_level);
+    // Their own messages would reach the terminal; failures come back
+    // through why instead.
+    if (loaded)
+        api.av_log_set_level(AV_LOG_QUIET);
+    return loaded ? &api : nullptr;
+}
+
+const libav_api* lib = nullptr;
+
+AVCodecID decoder_id(picture_codec codec)
+{
+    switch (codec) {
+    case picture_codec::h263: return AV_CODEC_ID_FLV1;
+    case picture_codec::av1: return AV_CODEC_ID_AV1;
+    case picture_codec::vp9: return AV_CODEC_ID_VP9;
+    case picture_codec::hevc: return AV_CODEC_ID_HEVC;
+    case picture_codec::h264: break;
+    }
+    return AV_CODEC_ID_H264;
+}
+
+const char* encoder_name(picture_codec codec)
+{
+    switch (codec) {
+    case picture_codec::h263: return "flv";
+    case picture_codec::av1: return "libaom-av1";
+    case picture_codec::vp9: return "libvpx-vp9";
+    case picture_codec::hevc: return "libx265";
+    case picture_codec::h264: break;
+    }
+    return "libx264";
+}
+
+bool fail(reencoder* r, const std::string& what, int error = 0)
+{
+    if (r->why.empty()) {
+        r->why = what;
+        if (error != 0) {
+            char text[AV_ERROR_MAX_STRING_SIZE] = {};
+            lib->av_strerror(error, text, sizeof text);
+            r->why += std::string(": ") + text;
+        }
+    }
+    return false;
+}
+
+const char* h264_profile_name(int profile)
+{
+    switch (profile) {
+    case 66: return "baseline";
+    case 77: return "main";
+    default: return "high";
+    }
+}
+
+bool supports_format(const AVCodec* codec, AVPixelFormat format)
+{
+    for (const AVPixelFormat* f = codec->pix_fmts; f != nullptr && *f != AV_PIX_FMT_NONE; ++f)
+        if (*f == format)
+            return true;
+    return false;
+}
+
+// Constant quality rather than a rate: a run of a few seconds gives rate
+// control nothing to work with. x264's CRF 20 is a notch above its default
+// of 23, which most recordings are made with, to make up for the second
+// generation; Sorenson H.263 at quantiser 6 likewise. On the test
+// recordings both stay above 40 dB against the recording's own pictures,
+// at 1.0 to 1.3 times the bytes of the frames they replace.
+bool open_encoder(reencoder* r, const AVFrame* frame)
+{
+    const AVCodec* codec = lib->avcodec_find_encoder_by_name(encoder_name(r->codec));
+    if (codec == nullptr)
+        return fail(r, std::string("this build's libavcodec has no ") + encoder_name(r->codec) + " encoder");
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    if (!supports_format(codec, format)) {
+        const char* name = lib->av_get_pix_fmt_name(format);
+        return fail(r, std::string(encoder_name(r->codec)) + " cannot encode pictures of pixel format " +
+                           (name != nullptr ? name : "unknown"));
+    }
+    r->enc = lib->avcodec_alloc_context3(codec);
+    AVCodecContext* enc = r->enc;
+    enc->width = frame->width;
+    enc->height = frame->height;
+    enc->pix_fmt = format;
+    enc->sample_aspect_ratio = frame->sample_aspect_ratio;
+    enc->color_range = frame->color_range;
+    enc->color_primaries = frame->color_primaries;
+    enc->color_trc = frame->color_trc;
+    enc->colorspace = frame->colorspace;
+    enc->time_base = AVRational{1, 1000};
+    enc->framerate = r->dec->framerate.num > 0 ? r->dec->framerate : AVRational{25, 1};
+    enc->max_b_frames = 0; // decode order is presentation order
+    enc->gop_size = INT_MAX / 2;
+    enc->thread_count = 1;
+    if (r->codec == picture_codec::h263) {
+        enc->flags |= AV_CODEC_FLAG_QSCALE;
+        enc->global_quality = 6 * FF_QP2LAMBDA;
+    } else if (r->codec == picture_codec::av1) {
+        // Constant quality, its fastest speed, and no look-ahead: no hidden
+        // frames, one temporal unit a picture.
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        enc->bit_rate = 0;
+        lib->av_opt_set(enc->priv_data, "crf", "28", 0);
+        lib->av_opt_set(enc->priv_data, "cpu-used", "8", 0);
+        lib->av_opt_set(enc->priv_data, "lag-in-frames", "0", 0);
+        lib->av_opt_set(enc->priv_data, "usage", "realtime", 0);
+    } else if (r->codec == picture_codec::vp9) {
+        // Likewise: no alternate reference frames, so no superframes.
+        enc->bit_rate = 0;
+        lib->av_opt_set(enc->priv_data, "crf", "30", 0);
+        lib->av_opt_set(enc->priv_data, "deadline", "realtime", 0);
+        lib->av_opt_set(enc->priv_data, "cpu-used", "8", 0);
+        lib->av_opt_set(enc->priv_data, "lag-in-frames", "0", 0);
+        lib->av_opt_set(enc->priv_data, "auto-alt-ref", "0", 0);
+    } else if (r->codec == picture_codec::hevc) {
+        // x265's CRF 25, a notch above its default of 28 as with x264; one
+        // thread, no B-frames, no look-ahead's scene cuts. Its parameter
+        // sets take id 0, and slidecut numbers them anew.
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        lib->av_opt_set(enc->priv_data, "preset", "veryfast", 0);
+        lib->av_opt_set(enc->priv_data, "crf", "25", 0);
+        lib->av_opt_set(enc->priv_data, "x265-params",
+                        "scenecut=0:bframes=0:pools=none:frame-threads=1:info=0:log-level=none", 0);
+    } else {
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        lib->av_opt_set(enc->priv_data, "preset", "veryfast", 0);
+    }
+    if (r->codec == picture_codec::h264) {
+        lib->av_opt_set(enc->priv_data, "crf", "20", 0);
+        lib->av_opt_set(enc->priv_data, "profile", h264_profile_name(r->profile.profile), 0);
+        const std::string params = "scenecut=0:sps-id=" + std::to_string(r->profile.parameter_set_id);
+        lib->av_opt_set(enc->priv_data, "x264-params", params.c_str(), 0);
+        if (r->profile.level > 0)
+            enc->level = r->profile.level;
+    }
+    const int error = lib->avcodec_open2(enc, codec, nullptr);
+    return error >= 0 || fail(r, std::string("cannot open the ") + encoder_name(r->codec) + " encoder", error);
+}
+
+bool drain_encoder(reencoder* r)
+{
+    for (;;) {
+        const int got = lib->avcodec_receive_packet(r->enc, r->packet);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
+            return true;
+        if (got < 0)
+            return fail(r, "the encoder failed", got);
+        encoded_picture picture;
+        picture.data.assign(r->packet->data, r->packet->data + r->packet->size);
+        picture.pts = r->packet->pts;
+        picture.key = (r->packet->flags & AV_PKT_FLAG_KEY) != 0;
+        r->out.pictures.push_back(std::move(picture));
+        lib->av_packet_unref(r->packet);
+    }
+}
+
+// A decoded picture: encoded again when its frame is kept, dropped when it
+// only served as a reference.
+bool take_picture(reencoder* r, AVFrame* frame)
+{
+    const std::int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    const auto kept = r->kept.find(pts);
+    if (kept == r->kept.end())
+        return true;
+    r->kept.erase(kept);
+    if (r->first_encoded && pts <= r->last_pts)
+        return fail(r, "two pictures are presented at the same time");
+    if (r->enc == nullptr && !open_encoder(r, frame))
+        return false;
+    if (frame->width != r->enc->width || frame->height != r->enc->height || frame->format != r->enc->pix_fmt)
+        return fail(r, "the picture size changes before the next keyframe");
+    frame->pts = pts;
+    frame->pict_type = r->first_encoded ? AV_PICTURE_TYPE_NONE : AV_PICTURE_TYPE_I;
+    frame->quality = r->enc->global_quality;
+    r->first_encoded = true;
+    r->last_pts = pts;
+    const int sent = lib->avcodec_send_frame(r->enc, frame);
+    return (sent >= 0 || fail(r, "the encoder refused a picture", sent)) && drain_encoder(r);
+}
+
+bool drain_decoder(reencoder* r)
+{
+    for (;;) {
+        const int got = lib->avcodec_receive_frame(r->dec, r->picture);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
+            return true;
+        if (got < 0)
+            return fail(r, "a frame cannot be decoded", got);
+        const bool ok = take_picture(r, r->picture);
+        lib->av_frame_unref(r->picture);
+        if (!ok)
+            return false;
+    }
+}
+
+bool set_extradata(AVCodecContext* dec, const std::vector<std::uint8_t>& config)
+{
+    if (config.empty())
+        return true;
+    dec->extradata = static_cast<std::uint8_t*>(lib->av_mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (dec->extradata == nullptr)
+        return false;
+    std::memcpy(dec->extradata, config.data(), config.size());
+    dec->extradata_size = static_cast<int>(config.size());
+    return true;
+}
+
+}  // namespace
+
+bool can_reencode(picture_codec codec)
+{
+    lib = load_libav();
+    return lib != nullptr && lib->avcodec_find_decoder(decoder_id(codec)) != nullptr &&
+           lib->avcodec_find_encoder_by_name(encoder_name(codec)) != nullptr;
+}
+
+reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& config, reencode_profile profile,
+                          std::string& why)
+{
+    lib = load_libav();
+    if (lib == nullptr) {
+        why = "libavcodec " AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR) " cannot be loaded";
+        return nullptr;
+    }
+    const AVCodec* decoder = lib->avcodec_find_decoder(decoder_id(codec));
+    if (decoder == nullptr) {
+        why = "this build's libavcodec has no decoder for it";
+        return nullptr;
+    }
+    auto* r = new reencoder;
+    r->codec = codec;
+    r->profile = profile;
+    r->dec = lib->avcodec_alloc_context3(decoder);
+    r->packet = lib->av_packet_alloc();
+    r->picture = lib->av_frame_alloc();
+    if (r->dec == nullptr || r->packet == nullptr || r->picture == nullptr || !set_extradata(r->dec, config)) {
+        why = "out of memory";
+        close_reencoder(r);
+        return nullptr;
+    }
+    r->dec->thread_count = 1;
+    r->dec->pkt_timebase = AVRational{1, 1000};
+    const int error = lib->avcodec_open2(r->dec, decoder, nullptr);
+    if (error < 0) {
+        fail(r, "cannot open the decoder", error);
+        why = r->why;
+        close_reencoder(r);
+        return nullptr;
+    }
+    return r;
+}
+
+bool reencoder_config(reencoder* r, const std::uint8_t* config, std::size_t size)
+{
+    r->new_config.assign(config, config + size);
+    return true;
+}
+
+bool reencoder_frame(reencoder* r, const std::uint8_t* data, std::size_t size, std::int64_t pts, bool keep)
+{
+    if (!r->why.empty())
+        return false;
+    if (size > INT_MAX / 2 || lib->av_new_packet(r->packet, static_cast<int>(size)) < 0)
+        return fail(r, "out of memory");
+    std::memcpy(r->packet->data, data, size);
+    r->packet->pts = pts;
+    if (!r->new_config.empty()) {
+        std::uint8_t* side = lib->av_packet_new_side_data(r->packet, AV_PKT_DATA_NEW_EXTRADATA, r->new_config.size());
+        if (side != nullptr)
+            std::memcpy(side, r->new_config.data(), r->new_config.size());
+        r->new_config.clear();
+    }
+    if (keep)
+        r->kept.insert(pts);
+    for (;;) {
+        const int sent = lib->avcodec_send_packet(r->dec, r->packet);
+        if (sent == AVERROR(EAGAIN)) {
+            if (!drain_decoder(r))
+                break;
+            continue;
+        }
+        lib->av_packet_unref(r->packet);
+        // A reference frame that does not decode spoils the pictures after it.
+        if (sent < 0)
+            return fail(r, "a frame cannot be decoded", sent);
+        return drain_decoder(r);
+    }
+    lib->av_packet_unref(r->packet);
+    return false;
+}
+
+bool finish_reencoder(reencoder* r, reencoded_run& run, std::string& why)
+{
+    bool ok = r->why.empty() && lib->avcodec_send_packet(r->dec, nullptr) >= 0 && drain_decoder(r);
+    if (ok && !r->kept.empty())
+        ok = fail(r, std::to_string(r->kept.size()) + " of the frames give no picture");
+    if (ok && r->enc == nullptr)
+        ok = fail(r, "no frame gives a picture");
+    if (ok)
+        ok = (lib->avcodec_send_frame(r->enc, nullptr) >= 0 || fail(r, "the encoder failed")) && drain_encoder(r);
+    if (!ok) {
+        why = r->why;
+        return false;
+    }
+    if (r->enc->extradata != nullptr)
+        r->out.config.assign(r->enc->extradata, r->enc->extradata + r->enc->extradata_size);
+    run = std::move(r->out);
+    return true;
+}
+
+void close_reencoder(reencoder* r)
+{
+    if (r == nullptr)
+        return;
+    lib->avcodec_free_context(&r->dec);
+    lib->avcodec_free_context(&r->enc);
+    lib->av_packet_free(&r->packet);
+    lib->av_frame_free(&r->picture);
+    delete r;
+}

@@ -1,0 +1,63 @@
+// A slide whose first video frame is not a keyframe starts with one of its
+// own: its video frames up to the recording's next keyframe are decoded
+// (from the last keyframe before the slide on) and encoded again as a run
+// that starts with a keyframe. The new run's tags replace the recording's
+// one for one, at the same timestamps; its sequence header goes first, and
+// the recording's goes in again where copying resumes at the next keyframe.
+// Each video track (of Multitrack tags) has its own keyframes, so each
+// gets a start of its own.
+#pragma once
+
+#include "flv/flv_format.h"
+#include "io/byte_stream.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct slide_start {
+    bool active = false;
+    int track = -1; // the video track, as video_track_of gives it
+    std::uint64_t first_tag = 0; // the slide's first .flv tag
+    std::uint64_t range_end = 0; // the tag where copying resumes, or the slide's end
+    bool resumes_in_slide = false; // range_end is a keyframe of this slide
+    std::vector<std::uint8_t> config;        // tag data of the new sequence header; empty where the codec has none
+    std::vector<std::uint8_t> resume_config; // tag data of the recording's header in force at range_end
+    std::vector<std::vector<std::uint8_t>> frames; // tag data of each new frame, in file order
+    std::size_t next = 0; // the next frame the walk writes
+};
+
+// What becomes of a tag of the slide: copied, held back (a sequence header
+// of the recording's, fed to the decoder), replaced by the next new frame,
+// or copied behind the recording's sequence header (the keyframe where
+// copying resumes).
+enum class start_action { copy, hold_config, replace_frame, resume };
+start_action start_action_of(const slide_start& start, std::uint64_t offset, std::uint8_t tag_type,
+                             const std::uint8_t* head, std::size_t head_size);
+
+// The track of a video tag's frames or sequence header: a Multitrack tag's
+// (its first track's id), or -1 for a tag of one track, as configurations
+// are kept by track.
+int video_track_of(const std::uint8_t* head, std::size_t head_size);
+
+// Of a slide's starts (one per track that needs one), the one a tag belongs
+// to (index; starts.size() where none) and what becomes of the tag.
+struct start_match {
+    start_action action = start_action::copy;
+    std::size_t index = 0;
+};
+start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, std::uint8_t tag_type,
+                        const std::uint8_t* head, std::size_t head_size);
+// The tag where the last of the starts' ranges ends; 0 where none is active.
+std::uint64_t starts_range_end(const std::vector<slide_start>& starts);
+
+// Where the new run comes from: the track's last keyframe before the slide
+// (the offset of its tag) and the sequence header (tag data) in force there.
+struct start_source {
+    std::uint64_t keyframe_offset;
+    const std::vector<std::uint8_t>* keyframe_config;
+};
+// Decodes the track's frames from the source's keyframe up to range_end and
+// encodes those from first_tag on again into start; false (with why) when
+// they cannot be, and then the track starts as cut.
+bool encode_slide_start(in_stream& look, const start_source& source, slide_start& start, std::string& why);

@@ -1,0 +1,773 @@
+#include "split/splitter.h"
+
+#include "codecs/flac.h"
+#include "cue/cue_list.h"
+#include "flv/amf.h"
+#include "flv/ex_header.h"
+#include "flv/tag_reader.h"
+#include "io/platform.h"
+#include "restart/slide_start.h"
+#include "slides/audio_config.h"
+#include "slides/cut_rule.h"
+#include "slides/slide_name.h"
+#include "slides/slide_plan.h"
+#include "slides/slide_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+volatile std::sig_atomic_t split_stop_signal = 0;
+
+namespace {
+
+// The most recent keyframe of a video track (the offset of its tag's
+// header) and the sequence header in force there: where a later slide's new
+// start is decoded from.
+struct track_keyframe {
+    int track;
+    std::uint64_t offset;
+    std::vector<std::uint8_t> config;
+};
+
+struct split_run {
+    tag_reader reader;
+    file_id recording_id, cue_id; // no slide may overwrite its inputs
+    std::string cue_path;
+    in_stream look;                   // the same recording, for looking ahead
+    std::uint64_t file_size = 0;
+    std::vector<amf_entry> recording_meta; // the most recent onMetaData's fields
+    flv_slide flv;
+    audio_slide audio;
+    aac_config aac; // the recording's most recent AudioSpecificConfig
+    // The most recent extended audio SequenceStart: its codec, its data
+    // behind the 5-byte header, and why it cannot start a file (nullptr if
+    // it can).
+    std::uint32_t audio_start_fourcc = 0;
+    std::vector<std::uint8_t> audio_start;
+    const char* audio_start_fault = "no SequenceStart";
+    bool opus_seen = false; // a slide before this one had Opus packets
+    std::vector<std::uint8_t> packet;
+    carried_configs carried;
+    std::vector<track_keyframe> keyframes; // of each video track with one so far
+    std::vector<slide_start> starts;  // the current slide's frames encoded again, by track
+    std::uint64_t starts_end = 0;     // where the last of their ranges ends, 0 without any
+    std::vector<carried_tag> new_configs; // their sequence headers
+    bool flv_skipped = false; // the current slide holds no frame for a .flv file
+    std::vector<std::uint32_t> cues;
+    std::string base_name;
+    std::int32_t cur_slide = 0;
+    bool separate_audio = false;
+    bool warned_sound_format = false;
+    bool warned_tracks = false;
+    split_listener listener = nullptr;
+    void* context = nullptr;
+};
+
+void tell(const split_run& run, split_event_kind kind, const std::string& text)
+{
+    if (run.listener != nullptr)
+        run.listener(split_event{kind, run.cur_slide, text}, run.context);
+}
+
+// Checked against the C library's printf where it is the GNU one.
+#if defined(__GNUC__) && !defined(_WIN32)
+__attribute__((format(printf, 2, 3)))
+#endif
+void warn(const split_run& run, const char* format, ...)
+{
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    tell(run, split_event_kind::warning, std::string("warning: ") + text);
+}
+
+split_result failed(split_failure failure, const std::string& path, int error)
+{
+    split_result result;
+    result.failure = failure;
+    result.path = path;
+    result.error = error;
+    return result;
+}
+
+// The audio file closes before the .flv file; both must land whole.
+bool close_slide_files(split_run& run, split_result& result)
+{
+    if (!close_audio_slide(run.audio)) {
+        result = failed(split_failure::write_slide, run.audio.out.path, run.audio.out.error);
+        discard_out(run.flv.out);
+        return false;
+    }
+    if (!close_out(run.flv.out)) {
+        result = failed(split_failure::write_slide, run.flv.out.path, run.flv.out.error);
+        return false;
+    }
+    return true;
+}
+
+// A failed run keeps only the slides it finished.
+split_result fail_run(split_run& run, split_result result)
+{
+    if (result.failure == split_failure::none) {
+        for (const out_stream* out : {&run.audio.out, &run.flv.out})
+            if (is_open(*out) && out->error != 0 && result.failure == split_failure::none)
+                result = failed(split_failure::write_slide, out->path, out->error);
+    }
+    if (result.failure == split_failure::none)
+        result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
+    discard_out(run.audio.out);
+    discard_out(run.flv.out);
+    close_recording(run.reader);
+    close_in(run.look);
+    return result;
+}
+
+// A slide file that cannot be created fails the run.
+move_result cannot_create(const out_stream& out, split_result& result)
+{
+    result = failed(split_failure::create_slide, out.path, out.error);
+    return move_result::failed;
+}
+
+// A slide's name, or its temporary one, that names the recording or the cue
+// file (through a link, or spelled another way) would destroy it: the run
+// stops before writing.
+bool names_an_input(const split_run& run, const std::string& path, split_result& result)
+{
+    for (const std::string& name : {path, path + PART_SUFFIX}) {
+        const file_id id = id_of_path(name);
+        const std::string* input = same_file(id, run.recording_id) ? &run.reader.in.path
+                                   : same_file(id, run.cue_id)     ? &run.cue_path
+                                                                   : nullptr;
+        if (input != nullptr) {
+            result = failed(split_failure::slide_is_input, path, 0);
+            result.input_path = *input;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A slide whose first frame a decoder cannot start from gets a start of its
+// own: its frames up to the next keyframe encoded again. Where they cannot
+// be, it starts as cut, and a warning says how far its first keyframe lies.
+void plan_track_start(split_run& run, const slide_range& range, const track_keyframe& keyframe)
+{
+    const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
+    if (!frames.has_frame || frames.starts_on_keyframe)
+        return;
+    slide_start start;
+    start.track = keyframe.track;
+    start.first_tag = range.first_tag;
+    start.resumes_in_slide = frames.has_keyframe;
+    start.range_end = frames.has_keyframe ? frames.keyframe_offset : frames.end;
+    std::string why;
+    if (encode_slide_start(run.look, {keyframe.offset, &keyframe.config}, start, why)) {
+        run.starts.push_back(std::move(start));
+        return;
+    }
+    const char* path = run.reader.in.path.c_str();
+    // Tags of one track say nothing of tracks; those of Multitrack tags name theirs.
+    const std::string slide = keyframe.track < 0 ? "slide " + std::to_string(run.cur_slide)
+                                                 : "video track " + std::to_string(keyframe.track) + " of slide " +
+                                                       std::to_string(run.cur_slide);
+    if (frames.has_keyframe)
+        warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
+                  "cut, and players show its first picture %.3f s after its start, at its first keyframe",
+             path, slide.c_str(), why.c_str(), (frames.keyframe_ts - range.base_ts) / 1000.0);
+    else
+        warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
+                  "cut and holds no keyframe, so players may show no picture of it",
+             path, slide.c_str(), why.c_str());
+}
+
+// Each video track with a keyframe so far is looked at; a track without one
+// is cut as it stands: there is no picture to start from.
+void plan_start(split_run& run, const slide_range& range)
+{
+    run.starts.clear();
+    for (const track_keyframe& keyframe : run.keyframes)
+        plan_track_start(run, range, keyframe);
+    run.starts_end = starts_range_end(run.starts);
+}
+
+// The slide's onMetaData, from a look ahead over the tags it will hold;
+// empty when the look-ahead cannot read the recording.
+std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const carried_tag*>& carried,
+                                         const slide_range& range, slide_stats& stats)
+{
+    for (const carried_tag* keep : carried)
+        count_tag(stats, {keep->header.type, 0, static_cast<std::uint32_t>(keep->data.size()),
+                          TAG_HEADER_SIZE + keep->data.size() + PREV_TAG_SIZE_LEN, keep->data.data(), keep->data.size()});
+    if (!plan_slide(run.look, range, run.starts, stats))
+        return {};
+    amf_buffer metadata = build_on_metadata(stats, run.recording_meta, true);
+    if (metadata.size() > MAX_TAG_DATA_SIZE) {
+        warn(run, "%s: slide %d has %zu keyframes, too many for the index in its onMetaData; the index is left out",
+             run.reader.in.path.c_str(), run.cur_slide, stats.keyframes.size());
+        metadata = build_on_metadata(stats, run.recording_meta, false);
+    }
+    return metadata;
+}
+
+// The sequence headers a slide starts with: a new run's own first, then the
+// kept ones it needs.
+std::vector<const carried_tag*> slide_configs(split_run& run, config_id first_tag)
+{
+    std::vector<int> new_tracks;
+    run.new_configs.clear();
+    for (slide_start& start : run.starts) {
+        new_tracks.push_back(start.track);
+        if (start.config.empty())
+            continue;
+        run.new_configs.emplace_back();
+        run.new_configs.back().header.type = TAG_VIDEO;
+        run.new_configs.back().data = std::move(start.config);
+    }
+    std::vector<const carried_tag*> carried = carried_for(run.carried, new_tracks, !run.separate_audio, first_tag);
+    for (auto config = run.new_configs.rbegin(); config != run.new_configs.rend(); ++config)
+        carried.insert(carried.begin(), &*config);
+    return carried;
+}
+
+// Opens the slide's .flv file with its tag at tag_offset: onMetaData and
+// codec configuration go first. A slide without a frame for it gets no file.
+move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, config_id config,
+                     split_result& result)
+{
+    const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
+    plan_start(run, range);
+    const std::vector<const carried_tag*> carried = slide_configs(run, config);
+    slide_stats stats;
+    const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, range, stats);
+    if (metadata.empty() || run.look.error != 0) {
+        result = failed(split_failure::read_recording, run.look.path, run.look.error);
+        return move_result::failed;
+    }
+    if (stats.frames == 0) {
+        run.flv_skipped = true;
+        if (!stats.slide_has_frames)
+            warn(run, "%s: slide %d holds no audio or video frame, only script data or sequence headers; no file "
+                      "is written for it",
+                 run.reader.in.path.c_str(), run.cur_slide);
+        return move_result::done;
+    }
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
+    if (names_an_input(run, path, result))
+        return move_result::failed;
+    if (!open_flv_slide(run.flv, path, run.reader.file_header, tag.timestamp, metadata))
+        return cannot_create(run.flv.out, result);
+    write_carried_configs(run.flv, carried);
+    return move_result::done;
+}
+
+// The keyframe a later slide's new start of the track is decoded from.
+void note_keyframe(split_run& run, std::uint64_t tag_offset, int track)
+{
+    auto keyframe = std::find_if(run.keyframes.begin(), run.keyframes.end(),
+                                 [track](const track_keyframe& k) { return k.track == track; });
+    if (keyframe == run.keyframes.end())
+        keyframe = run.keyframes.insert(run.keyframes.end(), track_keyframe{track, 0, {}});
+    keyframe->offset = tag_offset;
+    const carried_tag& video = carried_of(run.carried, config_id{config_kind::video, track});
+    if (video.held)
+        keyframe->config = video.data;
+    else
+        keyframe->config.clear();
+}
+
+// The first bytes of the tag's data, unread: two tell a legacy header, an
+// extended one needs more.
+std::size_t peek_head(in_stream& in, const tag_header& tag, const std::uint8_t** head)
+{
+    const std::size_t got = peek_bytes(in, head, std::min<std::size_t>(tag.data_size, 2));
+    if (got > 0 && is_extended_header(tag.type, (*head)[0]))
+        return peek_bytes(in, head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
+    return got;
+}
+
+move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+{
+    in_stream& in = run.reader.in;
+    const std::uint8_t* head = nullptr;
+    const std::size_t head_len = peek_head(in, tag, &head);
+    const config_id config = identify_config(tag.type, head, head_len);
+    if (!is_open(run.flv.out) && !run.flv_skipped) {
+        const move_result opened = open_flv(run, tag, tag_offset, config, result);
+        if (opened != move_result::done)
+            return opened;
+    }
+    if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
+        note_keyframe(run, tag_offset, video_track_of(head, head_len));
+    if (run.flv_skipped)
+        return config.kind != config_kind::none ? hold_config(tag, config, in, run.carried)
+                                           : result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+    const start_match match = match_start(run.starts, tag_offset, tag.type, head, head_len);
+    switch (match.action) {
+    case start_action::hold_config:
+        return hold_config(tag, config, in, run.carried);
+    case start_action::replace_frame: {
+        slide_start& start = run.starts[match.index];
+        if (start.next == start.frames.size())
+            break;
+        write_new_tag(run.flv, tag, start.frames[start.next++]);
+        return result_of(in, &run.flv.out, skip_bytes(in, tag.data_size), tag.data_size);
+    }
+    case start_action::resume:
+        write_new_tag(run.flv, tag, run.starts[match.index].resume_config);
+        break;
+    case start_action::copy:
+        break;
+    }
+    return write_flv_tag(run.flv, tag, config, in, run.carried);
+}
+
+// The recording's onMetaData is not copied: its fields stand in every later
+// slide's own, except those the slide computes.
+move_result take_recording_meta(split_run& run, const tag_header& tag, std::uint64_t tag_offset)
+{
+    in_stream& in = run.reader.in;
+    const std::uint64_t start = in_offset(in);
+    amf_metadata meta = read_on_metadata(in, tag.data_size);
+    run.recording_meta = std::move(meta.entries);
+    if (!meta.complete)
+        warn(run, "%s: the onMetaData at byte offset %llu cannot be read to its end; what follows the %zu fields read "
+                  "is not carried",
+             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.recording_meta.size());
+    return result_of(in, nullptr, in_offset(in) - start, tag.data_size);
+}
+
+// The .mp3 slide files hold raw payload; say so once when it is not MP3.
+void check_sound_format(split_run& run, unsigned sound_format)
+{
+    if (run.warned_sound_format || is_mp3(sound_format))
+        return;
+    run.warned_sound_format = true;
+    warn(run, "%s: the audio is %s (SoundFormat %u), not MP3; the .mp3 slide files hold its raw payload",
+         run.reader.in.path.c_str(), sound_format_name(sound_format), sound_format);
+}
+
+// The most recent AudioSpecificConfig holds; an .aac slide cannot take
+// frames of one that ADTS cannot carry.
+void take_aac_config(split_run& run, const aac_config& config, std::uint64_t tag_offset)
+{
+    run.aac = config;
+    if (is_open(run.audio.out) && run.audio.adts && config.unsupported != nullptr)
+        warn(run, "%s: the AAC configuration at byte offset %llu has %s; its frames are left out of %s",
+             run.reader.in.path.c_str(), static_cast<unsigned long long>(tag_offset), config.unsupported,
+             run.audio.out.path.c_str());
+}
+
+// AAC goes to an .aac slide as ADTS when its configuration allows, any other
+// audio to an .mp3 slide as raw payload.
+bool open_audio_slide(split_run& run, bool aac, split_result& result)
+{
+    run.audio.adts = aac && run.aac.unsupported == nullptr;
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, run.audio.adts ? "aac" : "mp3");
+    if (names_an_input(run, path, result))
+        return false;
+    if (!open_out(run.audio.out, path)) {
+        cannot_create(run.audio.out, result);
+        return false;
+    }
+    if (aac && !run.audio.adts)
+        warn(run, "%s: slide %d has AAC audio with %s; it goes to %s as raw payload", run.reader.in.path.c_str(),
+             run.cur_slide, run.aac.unsupported, path.c_str());
+    return true;
+}
+
+// An audio tag in an .aac slide: a raw frame behind its ADTS header, or
+// nothing (a sequence header, or a frame ADTS cannot carry, with a warning).
+move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_format, const aac_tag& aac,
+                       std::uint64_t tag_offset)
+{
+    in_stream& in = run.reader.in;
+    const char* path = in.path.c_str();
+    const auto offset = static_cast<unsigned long long>(tag_offset);
+    const std::uint32_t payload = aac.payload;
+    if (tag.data_size > 0 && !aac.aac)
+        warn(run, "%s: the audio tag at byte offset %llu is %s, not AAC; it is left out of %s", path, offset,
+             sound_format_name(sound_format), run.audio.out.path.c_str());
+    else if (aac.frame && payload > 0 && run.aac.unsupported == nullptr) {
+        if (adts_frame_fits(payload))
+            return write_adts_frame(run.audio.out, run.aac, tag.data_size, aac.header, aac.payload, in);
+        warn(run, "%s: the AAC frame at byte offset %llu holds %u bytes, more than an ADTS frame can; it is left "
+                  "out of %s",
+             path, offset, payload, run.audio.out.path.c_str());
+    }
+    return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+}
+
+// A codec behind the extended audio header goes to a file of its own once
+// its SequenceStart can start one (where it needs one); a SequenceStart tag
+// writes nothing itself. Of several tracks, the first (lowest id) is taken.
+
+// size bytes of the tag's data from offset on, into `into` (or to out, or
+// nowhere where both are null); the rest of the tag is skipped.
+move_result take_part(in_stream& in, std::uint32_t data_size, std::size_t offset, std::size_t size,
+                      std::vector<std::uint8_t>* into, out_stream* out)
+{
+    std::uint64_t moved = skip_bytes(in, offset);
+    if (into != nullptr) {
+        into->resize(size);
+        moved += read_bytes(in, into->data(), size);
+    } else {
+        moved += out != nullptr ? copy_bytes(in, *out, size) : skip_bytes(in, size);
+    }
+    if (moved == offset + size)
+        moved += skip_bytes(in, data_size - moved);
+    return result_of(in, out, moved, data_size);
+}
+
+move_result take_audio_start(split_run& run, const tag_header& tag, const ex_packet& ex, std::uint64_t tag_offset)
+{
+    constexpr std::size_t MAX_START = 4096;
+    in_stream& in = run.reader.in;
+    run.audio_start_fourcc = ex.fourcc;
+    if (ex.data_size > MAX_START) {
+        run.audio_start_fault = "a SequenceStart of an impossible size";
+        return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+    }
+    const move_result taken = take_part(in, tag.data_size, ex.data_offset, ex.data_size, &run.audio_start, nullptr);
+    run.audio_start_fault = taken != move_result::done
+                                ? "a SequenceStart cut short"
+                                : audio_start_fault(ex.fourcc, run.audio_start.data(), run.audio_start.size());
+    if (run.audio_start_fault != nullptr && ex.data_size > 0)
+        warn(run, "%s: the audio SequenceStart at byte offset %llu has %s; the packets after it go to .mp3 slide "
+                  "files as raw payload",
+             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.audio_start_fault);
+    return taken;
+}
+
+bool open_extended_audio(split_run& run, const extended_audio_file& file, split_result& result)
+{
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, file.ext);
+    if (names_an_input(run, path, result))
+        return false;
+    if (!open_out(run.audio.out, path)) {
+        cannot_create(run.audio.out, result);
+        return false;
+    }
+    run.audio.fourcc = file.fourcc;
+    run.audio.ogg = file.ogg;
+    if (file.ogg) {
+        start_ogg_opus(run.audio.opus, run.audio.out, run.audio_start, !run.opus_seen,
+                       static_cast<std::uint32_t>(run.cur_slide) + 1);
+    } else if (file.fourcc == FOURCC_FLAC) {
+        const std::vector<std::uint8_t> header = flac_file_header(run.audio_start);
+        write_bytes(run.audio.out, header.data(), header.size());
+    }
+    return true;
+}
+
+// One packet of coded frames, without its extended header.
+move_result write_extended_audio(split_run& run, const tag_header& tag, const ex_packet& ex)
+{
+    in_stream& in = run.reader.in;
+    if (!run.audio.ogg)
+        return take_part(in, tag.data_size, ex.data_offset, ex.data_size, nullptr, &run.audio.out);
+    run.opus_seen = true;
+    const move_result taken = take_part(in, tag.data_size, ex.data_offset, ex.data_size, &run.packet, nullptr);
+    if (taken == move_result::done && !run.packet.empty())
+        write_opus_packet(run.audio.opus, run.audio.out, run.packet.data(), run.packet.size());
+    return result_of(in, &run.audio.out, taken == move_result::done ? tag.data_size : 0, tag.data_size);
+}
+
+// A codec behind the extended audio header with a file of its own: its
+// SequenceStart and its coded frames; MultichannelConfig and other packets
+// reach no audio file.
+move_result route_extended_audio(split_run& run, const tag_header& tag, const extended_audio_file& file,
+                                 const ex_packet& ex, std::uint64_t tag_offset, split_result& result)
+{
+    if (ex.packet_type == AUDIO_EX_SEQUENCE_START)
+        return take_audio_start(run, tag, ex, tag_offset);
+    if (ex.packet_type != AUDIO_EX_CODED_FRAMES)
+        return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+    if (!is_open(run.audio.out) && !open_extended_audio(run, file, result))
+        return move_result::failed;
+    return write_extended_audio(run, tag, ex);
+}
+
+// Whether a tag of the codec goes its own way: a SequenceStart, or frames
+// for a file of the codec's that is open or can be opened.
+bool takes_own_file(const split_run& run, const extended_audio_file& file, unsigned packet_type)
+{
+    if (packet_type == AUDIO_EX_SEQUENCE_START)
+        return true;
+    if (is_open(run.audio.out))
+        return run.audio.fourcc == file.fourcc;
+    return !file.needs_start || (run.audio_start_fourcc == file.fourcc && run.audio_start_fault == nullptr);
+}
+
+// Audio files hold one track; say once which ones are left out, and where
+// the extended header cannot be read.
+void check_tracks(split_run& run, const ex_packet& ex, std::uint64_t tag_offset)
+{
+    const char* path = run.reader.in.path.c_str();
+    if (ex.past_tag)
+        warn(run, "%s: the audio tag at byte offset %llu has a ModEx or track size past its end; it is taken as "
+                  "raw payload",
+             path, static_cast<unsigned long long>(tag_offset));
+    if (run.warned_tracks || ex.tracks < 2)
+        return;
+    run.warned_tracks = true;
+    warn(run, "%s: the audio tag at byte offset %llu holds %u tracks; the audio slide files hold track %u, the "
+              "first, and leave the others out (the .flv slides of combined mode keep them all)",
+         path, static_cast<unsigned long long>(tag_offset), ex.tracks, ex.track_id);
+}
+
+// An AudioSpecificConfig longer than this is read no further.
+constexpr std::size_t ASC_READ_MAX = 64;
+
+move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+{
+    const std::uint8_t* head = nullptr;
+    const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
+    const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
+    const ex_packet ex = parse_ex_packet(TAG_AUDIO, head, got, tag.data_size);
+    const aac_tag aac = aac_tag_of(head, got, tag.data_size, ex);
+    // Codecs behind the extended header to files of their own where they
+    // have one; otherwise raw payload like any other format.
+    check_tracks(run, ex, tag_offset);
+    const extended_audio_file* file = ex.complete ? extended_audio_file_of(ex.fourcc) : nullptr;
+    if (file != nullptr && takes_own_file(run, *file, ex.packet_type))
+        return route_extended_audio(run, tag, *file, ex, tag_offset, result);
+    if (aac.config)
+        take_aac_config(run, parse_audio_specific_config(head + aac.header, got - aac.header), tag_offset);
+    // An .aac slide opens with its first frame: a configuration alone would
+    // leave an empty file.
+    if (!is_open(run.audio.out) && aac.config && run.aac.unsupported == nullptr)
+        return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+    if (!is_open(run.audio.out) && !open_audio_slide(run, aac.aac, result))
+        return move_result::failed;
+    if (run.audio.adts)
+        return route_adts(run, tag, sound_format, aac, tag_offset);
+    if (got >= 1 && !aac.aac)
+        check_sound_format(run, sound_format);
+    return write_audio_payload(run.audio.out, tag.data_size, run.reader.in);
+}
+
+move_result route_tag(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+{
+    if (tag.type == TAG_SCRIPT) {
+        const std::uint8_t* head = nullptr;
+        const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, ON_METADATA_NAME_SIZE));
+        if (is_on_metadata(head, got))
+            return take_recording_meta(run, tag, tag_offset);
+    }
+    if (!run.separate_audio || tag.type == TAG_VIDEO)
+        return route_flv(run, tag, tag_offset, result);
+    if (tag.type == TAG_AUDIO)
+        return route_audio(run, tag, tag_offset, result);
+    // Script data and other tags reach no file in separate mode.
+    return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
+}
+
+// Reads the file header and moves to the tag stream; false when there is none.
+bool start_walk(split_run& run)
+{
+    const std::size_t got = enter_tag_stream(run.reader);
+    const char* path = run.reader.in.path.c_str();
+    if (got < FLV_HEADER_SIZE) {
+        if (run.reader.in.error == 0)
+            warn(run, "%s: the recording ends inside the FLV header (%zu of 9 bytes)", path, got);
+        return false;
+    }
+    if (!has_flv_signature(run.reader))
+        warn(run, "%s: no FLV signature; reading it as FLV all the same", path);
+    return run.reader.in.error == 0 && fill_window(run.reader.in, in_offset(run.reader.in));
+}
+
+// A plain frame for the .flv file: header, data and PreviousTagSize in one
+// copy, the timestamp re-based in place. False where it must go the general
+// way: no file, the new start's range, no room left in the block.
+bool copy_plain_flv(split_run& run, const tag_header& tag, const std::uint8_t* header, std::size_t whole)
+{
+    out_stream& out = run.flv.out;
+    if (!is_open(out) || in_offset(run.reader.in) + PREV_TAG_SIZE_LEN <= run.starts_end)
+        return false;
+    std::uint8_t* room = out_room(out, whole);
+    if (room == nullptr)
+        return false;
+    std::memcpy(room, header, whole);
+    put_tag_timestamp(room, tag.timestamp - run.flv.base_ts);
+    out.len += whole;
+    return true;
+}
+
+// A plain audio frame for the audio file of separate mode: an AAC frame
+// behind its ADTS header in an .aac file, MP3 (or AAC ADTS cannot carry) as
+// raw payload. False where it must go the general way (a file to open, a
+// warning to give, another framing).
+bool copy_plain_audio(split_run& run, const tag_header& tag, const std::uint8_t* data)
+{
+    out_stream& out = run.audio.out;
+    if (!is_open(out) || run.audio.ogg || run.audio.fourcc != 0)
+        return false;
+    const unsigned sound_format = sound_format_of(data[0]);
+    const bool aac = sound_format == SOUND_AAC;
+    if (run.audio.adts) {
+        const std::uint32_t payload = tag.data_size - 2;
+        std::uint8_t* room = out_room(out, ADTS_HEADER_SIZE + payload);
+        if (!aac || payload == 0 || run.aac.unsupported != nullptr || !adts_frame_fits(payload) || room == nullptr)
+            return false;
+        make_adts_header(run.aac, payload, room);
+        std::memcpy(room + ADTS_HEADER_SIZE, data + 2, payload);
+        out.len += ADTS_HEADER_SIZE + payload;
+        return true;
+    }
+    std::uint8_t* room = out_room(out, tag.data_size - 1);
+    if ((!aac && !is_mp3(sound_format) && !run.warned_sound_format) || room == nullptr)
+        return false;
+    std::memcpy(room, data + 1, tag.data_size - 1);
+    out.len += tag.data_size - 1;
+    return true;
+}
+
+// Plain frames (by far the most tags) go to their files in a tight loop
+// while they lie whole in the buffer; it stops before any other tag and
+// before one that begins the next slide, which go the general way.
+void copy_plain_frames(split_run& run)
+{
+    in_stream& in = run.reader.in;
+    while (split_stop_signal == 0) {
+        const std::size_t left = in.len - in.pos;
+        if (left < PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + 2)
+            return;
+        // The next tag's header behind the PreviousTagSize of the one before.
+        const std::uint8_t* header = in.buf.data() + in.pos + PREV_TAG_SIZE_LEN;
+        const tag_header tag = decode_tag_header(header);
+        const std::uint8_t* data = header + TAG_HEADER_SIZE;
+        const std::size_t whole = TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
+        if (tag.data_size < 2 || left - PREV_TAG_SIZE_LEN < whole || !is_plain_frame(tag.type, data) ||
+            slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide)
+            return;
+        const bool copied = run.separate_audio && tag.type == TAG_AUDIO ? copy_plain_audio(run, tag, data)
+                                                                       : copy_plain_flv(run, tag, header, whole);
+        if (!copied)
+            return;
+        in.pos += PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + tag.data_size;
+    }
+}
+
+// Walks every tag: the cut rule first, then the tag's route. False when the
+// run failed, with the reason in result.
+bool walk_tags(split_run& run, split_result& result)
+{
+    const char* path = run.reader.in.path.c_str();
+    tag_header tag;
+    std::uint64_t tag_offset = 0;
+    for (;;) {
+        if (split_stop_signal != 0) {
+            result = failed(split_failure::interrupted, path, 0);
+            result.slide = run.cur_slide;
+            result.offset = in_offset(run.reader.in) + PREV_TAG_SIZE_LEN;
+            return false;
+        }
+        const walk_step step = next_tag(run.reader, tag, tag_offset);
+        if (step == walk_step::cut_off_header)
+            warn(run, "%s: the recording ends inside the tag header at byte offset %llu; the partial header is ignored",
+                 path, static_cast<unsigned long long>(tag_offset));
+        if (step != walk_step::tag)
+            return step != walk_step::read_error;
+
+        if (slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide) {
+            if (!close_slide_files(run, result))
+                return false;
+            run.starts.clear();
+            run.starts_end = 0;
+            run.flv_skipped = false;
+            ++run.cur_slide;
+            tell(run, split_event_kind::slide_begun, "");
+            if (!fill_window(run.reader.in, tag_offset)) {
+                result = failed(split_failure::read_recording, path, run.reader.in.error);
+                return false;
+            }
+        }
+        const move_result moved = route_tag(run, tag, tag_offset, result);
+        if (moved == move_result::failed)
+            return false;
+        if (moved == move_result::done)
+            copy_plain_frames(run);
+        if (moved == move_result::cut_off) {
+            warn(run, "%s: the recording ends inside the tag at byte offset %llu; the bytes that are there are copied",
+                 path, static_cast<unsigned long long>(tag_offset));
+            return true;
+        }
+    }
+}
+
+// Files under the names of slides after the last one this run made are an
+// earlier run's: they stay, but the folder must not look like one run.
+void warn_earlier_slides(const split_run& run)
+{
+    std::string first, last;
+    for (std::int32_t n = run.cur_slide + 1; n < INT32_MAX; ++n) {
+        bool found = false;
+        for (const char* ext : SLIDE_FILE_EXTS) {
+            const std::string path = slide_file_name(run.base_name, n, ext);
+            if (kind_of_file(path) == file_kind::none)
+                continue;
+            found = true;
+            if (first.empty())
+                first = path;
+            else
+                last = path;
+        }
+        if (!found)
+            break;
+    }
+    if (last.empty() && !first.empty())
+        warn(run, "%s is from an earlier run; it is left as it was", first.c_str());
+    else if (!last.empty())
+        warn(run, "%s to %s are from an earlier run; they are left as they were", first.c_str(), last.c_str());
+}
+
+}  // namespace
+
+split_result split_flv(const char* flv_path, const char* cue_path, bool separate_audio, split_listener listener,
+                       void* context)
+{
+    split_run run;
+    run.separate_audio = separate_audio;
+    run.listener = listener;
+    run.context = context;
+    if (!open_recording(run.reader, flv_path))
+        return failed(split_failure::open_recording, flv_path, run.reader.in.error);
+    if (!open_in(run.look, flv_path, LOOK_AHEAD_BUFFER_SIZE) || !in_file_size(run.reader.in, run.file_size)) {
+        const int error = run.look.error != 0 ? run.look.error : run.reader.in.error;
+        close_recording(run.reader);
+        close_in(run.look);
+        return failed(split_failure::open_recording, flv_path, error);
+    }
+    // The walk's buffer is the window the look-ahead shares.
+    run.reader.in.buf.resize(static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(run.file_size, IN_BUFFER_SIZE, SHARED_WINDOW_SIZE)));
+    run.look.shared = &run.reader.in;
+    run.base_name = slide_base_name(run.reader.in.path);
+    run.recording_id = id_of_file(run.reader.in.file);
+    run.cue_path = cue_path;
+    run.cue_id = id_of_path(cue_path);
+    std::string cue_warning;
+    run.cues = read_cues(cue_path, cue_warning);
+    if (!cue_warning.empty())
+        tell(run, split_event_kind::warning, cue_warning);
+
+    split_result result;
+    if (start_walk(run) && !walk_tags(run, result))
+        return fail_run(run, result);
+    if (run.reader.in.error != 0)
+        return fail_run(run, result);
+    if (close_slide_files(run, result))
+        warn_earlier_slides(run);
+    close_recording(run.reader);
+    close_in(run.look);
+    return result;
+}
