@@ -3,7 +3,7 @@
 // point takes the next 3 bytes as milliseconds; the rest is the recording.
 // After every input the slide files must hold no byte that the recording
 // and the slide framing do not account for.
-#include "flv/splitter.h"
+#include "split/splitter.h"
 
 #include <algorithm>
 #include <cstdint>
