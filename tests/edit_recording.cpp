@@ -40,7 +40,7 @@
 #include "codecs/bit_reader.h"
 #include "flv/flv_format.h"
 #include "flv_builder.h"
-#include "slides/ogg_opus.h"
+#include "codecs/opus.h"
 
 #include <algorithm>
 

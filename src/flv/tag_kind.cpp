@@ -8,6 +8,7 @@
 #include "codecs/hevc.h"
 #include "codecs/opus.h"
 #include "codecs/vp9.h"
+#include "flv/amf.h"
 #include "flv/ex_header.h"
 #include "flv/flv_format.h"
 
@@ -104,6 +105,14 @@ bool is_video_keyframe(const std::uint8_t* data, std::size_t available)
     if (codec == VIDEO_CODEC_AVC || codec == VIDEO_CODEC_HEVC)
         return frame_type_of(data[0]) == FRAME_KEYFRAME && is_avc_packet(data, available, AVC_NALU);
     return frame_type_of(data[0]) == FRAME_KEYFRAME;
+}
+
+int video_track_of(const std::uint8_t* head, std::size_t head_size)
+{
+    if (head_size < 1 || (head[0] & VIDEO_EX_HEADER_BIT) == 0)
+        return -1;
+    const ex_packet ex = parse_ex_packet(TAG_VIDEO, head, head_size, head_size);
+    return ex.multitrack && ex.complete ? static_cast<int>(ex.track_id) : -1;
 }
 
 bool is_extended_coded_frame(const std::uint8_t* data, std::size_t available)
@@ -245,4 +254,25 @@ bool audio_facts_of(const std::uint8_t* data, std::size_t available, audio_facts
     case FOURCC_AAC: return aac_facts(config, size, facts);
     default: return false;
     }
+}
+
+tag_class classify_tag(std::uint8_t tag_type, const std::uint8_t* head, std::size_t available, std::uint32_t data_size)
+{
+    tag_class c;
+    c.type = tag_type;
+    c.head = head;
+    c.head_size = available;
+    c.config = identify_config(tag_type, head, available);
+    if (tag_type == TAG_VIDEO) {
+        c.keyframe = is_video_keyframe(head, available);
+        c.coded_frame = is_coded_video_frame(head, available);
+        c.track = video_track_of(head, available);
+    } else if (tag_type == TAG_AUDIO) {
+        c.sound_format = available >= 1 ? sound_format_of(head[0]) : 0;
+        c.ex = parse_ex_packet(TAG_AUDIO, head, available, data_size);
+        c.aac = aac_tag_of(head, available, data_size, c.ex);
+    } else if (tag_type == TAG_SCRIPT) {
+        c.on_metadata = is_on_metadata(head, available);
+    }
+    return c;
 }

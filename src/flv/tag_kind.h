@@ -4,6 +4,7 @@
 // stream (its picture size, sample rate, channels).
 #pragma once
 
+#include "codecs/aac.h"
 #include "flv/ex_header.h"
 #include "flv/flv_format.h"
 
@@ -57,6 +58,10 @@ inline config_kind classify_config(std::uint8_t tag_type, const std::uint8_t* da
 constexpr unsigned FRAME_KEYFRAME = 1;
 unsigned frame_type_of(std::uint8_t video_byte);
 unsigned video_codec_of(std::uint8_t video_byte);
+// The track of a video tag's frames or sequence header: a Multitrack tag's
+// (its first track's id), or -1 for a tag of one track, as configurations
+// are kept by track.
+int video_track_of(const std::uint8_t* head, std::size_t head_size);
 // A picture a decoder can start from: a keyframe that is a coded frame, not a
 // sequence header (legacy or enhanced header).
 bool is_video_keyframe(const std::uint8_t* data, std::size_t available);
@@ -129,3 +134,26 @@ struct audio_facts {
 // From an extended audio SequenceStart tag's data; false where it tells
 // nothing (another codec, or a header cut short).
 bool audio_facts_of(const std::uint8_t* data, std::size_t available, audio_facts& facts);
+
+// Enough of a tag's data for its kind, keyframe flag and an onMetaData name.
+constexpr std::size_t TAG_HEAD_SIZE = 16;
+
+// What a tag is, told once from its first data bytes where the walk reads
+// it, and handed on with it: its configuration and track, whether it is a
+// keyframe or a coded frame (video), its sound format, extended header and
+// AAC framing (audio), whether it is the onMetaData (script data).
+struct tag_class {
+    std::uint8_t type = 0;
+    const std::uint8_t* head = nullptr; // the bytes it was told from, still unread
+    std::size_t head_size = 0;
+    config_id config;
+    bool keyframe = false;
+    bool coded_frame = false;
+    int track = -1;
+    unsigned sound_format = 0;
+    ex_packet ex;
+    aac_tag aac;
+    bool on_metadata = false;
+};
+// size is the tag's data size, available how many of its bytes are at head.
+tag_class classify_tag(std::uint8_t tag_type, const std::uint8_t* head, std::size_t available, std::uint32_t data_size);

@@ -1,5 +1,9 @@
 #include "flv/tag_reader.h"
 
+#include "flv/amf.h"
+
+#include <algorithm>
+
 #include <cstring>
 
 bool open_recording(tag_reader& reader, const std::string& path)
@@ -49,4 +53,16 @@ walk_step next_tag(tag_reader& reader, tag_header& tag, std::uint64_t& tag_offse
         return walk_step::cut_off_header;
     tag = decode_tag_header(header);
     return walk_step::tag;
+}
+
+tag_class peek_tag_class(in_stream& in, const tag_header& tag, std::size_t audio_head_size)
+{
+    const std::uint8_t* head = nullptr;
+    std::size_t want = tag.type == TAG_SCRIPT ? ON_METADATA_NAME_SIZE : 2;
+    if (tag.type == TAG_AUDIO)
+        want = std::max(want, audio_head_size);
+    std::size_t got = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, want));
+    if (got > 0 && want < TAG_HEAD_SIZE && is_extended_header(tag.type, head[0]))
+        got = peek_bytes(in, &head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
+    return classify_tag(tag.type, head, got, tag.data_size);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "flv/flv_format.h"
+#include "flv/tag_kind.h"
 #include "io/byte_stream.h"
 
 #include <cstdint>
@@ -27,3 +28,9 @@ bool has_flv_signature(const tag_reader& reader);
 // Reads the PreviousTagSize in front of the next tag and the tag's header.
 // A PreviousTagSize cut off by the end is the plain end of the walk.
 walk_step next_tag(tag_reader& reader, tag_header& tag, std::uint64_t& tag_offset);
+
+// The class of the tag whose data the stream stands at, from its first bytes,
+// peeked: two tell a legacy header, an extended one needs TAG_HEAD_SIZE,
+// script data the onMetaData name; of an audio tag, audio_head_size where
+// more is wanted (for an AudioSpecificConfig).
+tag_class peek_tag_class(in_stream& in, const tag_header& tag, std::size_t audio_head_size);

@@ -362,3 +362,8 @@ void discard_out(out_stream& out)
     out.len = 0;
     std::remove(out.part_path.c_str());
 }
+
+bool is_open(const out_stream& out)
+{
+    return out.file != nullptr;
+}

@@ -124,6 +124,8 @@ std::uint64_t copy_bytes(in_stream& in, out_stream& out, std::uint64_t count);
 // bytes behind them too without consuming them; returns the count copied.
 std::uint64_t copy_bytes_peeking(in_stream& in, out_stream& out, std::uint64_t count, std::size_t trailing);
 
+bool is_open(const out_stream& out);
+
 // How a move of wanted bytes ended once moved were read, and written to out
 // unless out is null: failed on a read or write error, cut_off when the input
 // ended first.

@@ -11,33 +11,23 @@
 
 #include <algorithm>
 
-int video_track_of(const std::uint8_t* head, std::size_t head_size)
+start_action start_action_of(const slide_start& start, std::uint64_t offset, const tag_class& tag)
 {
-    if (head_size < 1 || (head[0] & VIDEO_EX_HEADER_BIT) == 0)
-        return -1;
-    const ex_packet ex = parse_ex_packet(TAG_VIDEO, head, head_size, head_size);
-    return ex.multitrack && ex.complete ? static_cast<int>(ex.track_id) : -1;
-}
-
-start_action start_action_of(const slide_start& start, std::uint64_t offset, std::uint8_t tag_type,
-                             const std::uint8_t* head, std::size_t head_size)
-{
-    if (!start.active || tag_type != TAG_VIDEO || offset < start.first_tag || offset > start.range_end ||
-        video_track_of(head, head_size) != start.track)
+    if (!start.active || tag.type != TAG_VIDEO || offset < start.first_tag || offset > start.range_end ||
+        tag.track != start.track)
         return start_action::copy;
     if (offset == start.range_end)
         return start.resumes_in_slide && !start.resume_config.empty() ? start_action::resume : start_action::copy;
-    if (classify_config(tag_type, head, head_size) == config_kind::video)
+    if (tag.config.kind == config_kind::video)
         return start_action::hold_config;
-    return is_coded_video_frame(head, head_size) ? start_action::replace_frame : start_action::copy;
+    return tag.coded_frame ? start_action::replace_frame : start_action::copy;
 }
 
-start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, std::uint8_t tag_type,
-                        const std::uint8_t* head, std::size_t head_size)
+start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, const tag_class& tag)
 {
     start_match match;
     for (match.index = 0; match.index < starts.size(); ++match.index) {
-        match.action = start_action_of(starts[match.index], offset, tag_type, head, head_size);
+        match.action = start_action_of(starts[match.index], offset, tag);
         if (match.action != start_action::copy)
             break;
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "flv/flv_format.h"
+#include "flv/tag_kind.h"
 #include "io/byte_stream.h"
 
 #include <cstdint>
@@ -32,13 +33,8 @@ struct slide_start {
 // or copied behind the recording's sequence header (the keyframe where
 // copying resumes).
 enum class start_action { copy, hold_config, replace_frame, resume };
-start_action start_action_of(const slide_start& start, std::uint64_t offset, std::uint8_t tag_type,
-                             const std::uint8_t* head, std::size_t head_size);
+start_action start_action_of(const slide_start& start, std::uint64_t offset, const tag_class& tag);
 
-// The track of a video tag's frames or sequence header: a Multitrack tag's
-// (its first track's id), or -1 for a tag of one track, as configurations
-// are kept by track.
-int video_track_of(const std::uint8_t* head, std::size_t head_size);
 
 // Of a slide's starts (one per track that needs one), the one a tag belongs
 // to (index; starts.size() where none) and what becomes of the tag.
@@ -46,8 +42,7 @@ struct start_match {
     start_action action = start_action::copy;
     std::size_t index = 0;
 };
-start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, std::uint8_t tag_type,
-                        const std::uint8_t* head, std::size_t head_size);
+start_match match_start(const std::vector<slide_start>& starts, std::uint64_t offset, const tag_class& tag);
 // The tag where the last of the starts' ranges ends; 0 where none is active.
 std::uint64_t starts_range_end(const std::vector<slide_start>& starts);
 

@@ -6,7 +6,6 @@
 #include "flv/amf.h"
 #include "flv/flv_format.h"
 #include "flv/tag_kind.h"
-#include "slides/audio_config.h"
 
 #include <cstdint>
 #include <vector>

@@ -170,7 +170,8 @@ bool plan_slide(in_stream& look, const slide_range& range, const std::vector<sli
         const std::uint64_t end = data + tag.data_size;
         count_frame(stats, walk, routed);
         const start_match match = routed && walk.offset <= starts_end
-                                      ? match_start(starts, walk.offset, tag.type, walk.head, walk.head_size)
+                                      ? match_start(starts, walk.offset,
+                                                    classify_tag(tag.type, walk.head, walk.head_size, tag.data_size))
                                       : start_match{};
         const start_action action = match.action;
         const bool replace =

@@ -19,8 +19,6 @@ constexpr std::size_t LOOK_AHEAD_BUFFER_SIZE = 256 * 1024;
 // a slide of up to this size is read from the recording once.
 constexpr std::size_t SHARED_WINDOW_SIZE = 4 * 1024 * 1024;
 
-// Enough of a tag's data for its kind, keyframe flag and an onMetaData name.
-constexpr std::size_t TAG_HEAD_SIZE = 16;
 
 struct slide_range {
     std::uint64_t first_tag; // offset of the header of the slide's first .flv tag

@@ -3,20 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-bool is_open(const out_stream& out)
-{
-    return out.file != nullptr;
-}
-
-bool close_audio_slide(audio_slide& slide)
-{
-    if (is_open(slide.out) && slide.ogg)
-        finish_ogg_opus(slide.opus, slide.out);
-    slide.ogg = false;
-    slide.fourcc = 0;
-    return close_out(slide.out);
-}
-
 // The tag's header at the given timestamp. Encoded in place, since copying
 // freshly stored bytes (a header, or a tag_header) stalls the hot path.
 static void write_tag_header(out_stream& out, const tag_header& tag, std::uint32_t timestamp)
@@ -150,28 +136,3 @@ void write_new_tag(flv_slide& slide, const tag_header& tag, const std::vector<st
 {
     write_tag_from(slide.out, tag, tag.timestamp - slide.base_ts, data);
 }
-
-move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src)
-{
-    if (data_size == 0)
-        return move_result::done;
-    if (skip_bytes(src, 1) < 1)
-        return result_of(src, nullptr, 0, 1);
-    const std::uint64_t copied = copy_bytes(src, out, data_size - 1u);
-    return result_of(src, &out, copied, data_size - 1u);
-}
-
-move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size,
-                             std::uint32_t header_size, std::uint32_t payload, in_stream& src)
-{
-    if (skip_bytes(src, header_size) < header_size)
-        return result_of(src, nullptr, 0, header_size);
-    std::uint8_t header[ADTS_HEADER_SIZE];
-    make_adts_header(config, payload, header);
-    write_bytes(out, header, ADTS_HEADER_SIZE);
-    std::uint64_t moved = header_size + copy_bytes(src, out, payload);
-    if (moved == std::uint64_t{header_size} + payload)
-        moved += skip_bytes(src, data_size - moved);
-    return result_of(src, &out, moved, data_size);
-}
-

@@ -1,14 +1,11 @@
-// Slide files: the .flv slide (header, onMetaData, carried codec configuration,
-// re-based tags, frames encoded again) and the audio slide (raw payload, or AAC as ADTS).
-// The splitter opens them when the first tag of their kind in a slide comes
-// and closes them when it ends.
+// The .flv slide file: header, onMetaData, carried codec configuration,
+// re-based tags, frames encoded again. The splitter opens it when the first
+// tag of the slide comes and closes it when the slide ends.
 #pragma once
 
-#include "codecs/aac.h"
 #include "flv/flv_format.h"
 #include "flv/tag_kind.h"
 #include "io/byte_stream.h"
-#include "slides/ogg_opus.h"
 
 #include <cstdint>
 #include <string>
@@ -29,22 +26,10 @@ struct carried_configs {
 };
 carried_tag& carried_of(carried_configs& keep, config_id id);
 
-struct audio_slide {
-    out_stream out;
-    bool adts = false; // AAC frames behind ADTS headers, not raw payload
-    std::uint32_t fourcc = 0; // the extended header's codec the file was opened for, 0 if none
-    bool ogg = false;          // Opus packets on Ogg pages
-    ogg_opus_stream opus;
-};
-// Ends what the file's framing needs ended, then closes it as close_out does.
-bool close_audio_slide(audio_slide& slide);
-
 struct flv_slide {
     out_stream out;
     std::uint32_t base_ts = 0; // Timestamp of the slide's first tag
 };
-
-bool is_open(const out_stream& out);
 
 // Creates the file with the recording's header, the first PreviousTagSize
 // and the slide's onMetaData tag, whose data is metadata; the slide's
@@ -72,13 +57,3 @@ move_result hold_config(const tag_header& tag, config_id config, in_stream& src,
 // A tag slidecut makes (data from memory) in the place of tag, at its
 // timestamp re-based; tag's own data is left unread in src.
 void write_new_tag(flv_slide& slide, const tag_header& tag, const std::vector<std::uint8_t>& data);
-
-// The audio tag's data without its format byte.
-move_result write_audio_payload(out_stream& out, std::uint32_t data_size, in_stream& src);
-
-// The payload bytes behind an AAC raw frame tag's header_size bytes of FLV
-// header, behind an ADTS header (the rest of the tag is skipped); the
-// payload must fit a frame (adts_frame_fits).
-move_result write_adts_frame(out_stream& out, const aac_config& config, std::uint32_t data_size,
-                             std::uint32_t header_size, std::uint32_t payload, in_stream& src);
-

@@ -1,23 +1,19 @@
 #include "split/splitter.h"
 
-#include "codecs/flac.h"
 #include "cue/cue_list.h"
 #include "flv/amf.h"
-#include "flv/ex_header.h"
 #include "flv/tag_reader.h"
 #include "io/platform.h"
 #include "restart/slide_start.h"
-#include "slides/audio_config.h"
+#include "slides/audio_file.h"
 #include "slides/cut_rule.h"
 #include "slides/slide_name.h"
 #include "slides/slide_plan.h"
 #include "slides/slide_writer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdarg>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -42,16 +38,8 @@ struct split_run {
     std::uint64_t file_size = 0;
     std::vector<amf_entry> recording_meta; // the most recent onMetaData's fields
     flv_slide flv;
-    audio_slide audio;
-    aac_config aac; // the recording's most recent AudioSpecificConfig
-    // The most recent extended audio SequenceStart: its codec, its data
-    // behind the 5-byte header, and why it cannot start a file (nullptr if
-    // it can).
-    std::uint32_t audio_start_fourcc = 0;
-    std::vector<std::uint8_t> audio_start;
-    const char* audio_start_fault = "no SequenceStart";
-    bool opus_seen = false; // a slide before this one had Opus packets
-    std::vector<std::uint8_t> packet;
+    audio_slide audio;             // separate mode's audio file
+    audio_stream recording_audio;  // what the recording's audio has told so far
     carried_configs carried;
     std::vector<track_keyframe> keyframes; // of each video track with one so far
     std::vector<slide_start> starts;  // the current slide's frames encoded again, by track
@@ -62,8 +50,6 @@ struct split_run {
     std::string base_name;
     std::int32_t cur_slide = 0;
     bool separate_audio = false;
-    bool warned_sound_format = false;
-    bool warned_tracks = false;
     split_listener listener = nullptr;
     void* context = nullptr;
 };
@@ -74,18 +60,19 @@ void tell(const split_run& run, split_event_kind kind, const std::string& text)
         run.listener(split_event{kind, run.cur_slide, text}, run.context);
 }
 
-// Checked against the C library's printf where it is the GNU one.
-#if defined(__GNUC__) && !defined(_WIN32)
-__attribute__((format(printf, 2, 3)))
-#endif
-void warn(const split_run& run, const char* format, ...)
+SLIDECUT_PRINTF(2, 3) void warn(const split_run& run, const char* format, ...)
 {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    const std::string text = format_note(format, args);
     va_end(args);
-    tell(run, split_event_kind::warning, std::string("warning: ") + text);
+    tell(run, split_event_kind::warning, "warning: " + text);
+}
+
+void pass_on(const split_run& run, const notes& found)
+{
+    for (const std::string& text : found)
+        tell(run, split_event_kind::warning, "warning: " + text);
 }
 
 split_result failed(split_failure failure, const std::string& path, int error)
@@ -283,33 +270,22 @@ void note_keyframe(split_run& run, std::uint64_t tag_offset, int track)
         keyframe->config.clear();
 }
 
-// The first bytes of the tag's data, unread: two tell a legacy header, an
-// extended one needs more.
-std::size_t peek_head(in_stream& in, const tag_header& tag, const std::uint8_t** head)
-{
-    const std::size_t got = peek_bytes(in, head, std::min<std::size_t>(tag.data_size, 2));
-    if (got > 0 && is_extended_header(tag.type, (*head)[0]))
-        return peek_bytes(in, head, std::min<std::size_t>(tag.data_size, TAG_HEAD_SIZE));
-    return got;
-}
-
-move_result route_flv(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+move_result route_flv(split_run& run, const tag_header& tag, const tag_class& c, std::uint64_t tag_offset,
+                      split_result& result)
 {
     in_stream& in = run.reader.in;
-    const std::uint8_t* head = nullptr;
-    const std::size_t head_len = peek_head(in, tag, &head);
-    const config_id config = identify_config(tag.type, head, head_len);
+    const config_id config = c.config;
     if (!is_open(run.flv.out) && !run.flv_skipped) {
         const move_result opened = open_flv(run, tag, tag_offset, config, result);
         if (opened != move_result::done)
             return opened;
     }
-    if (tag.type == TAG_VIDEO && is_video_keyframe(head, head_len))
-        note_keyframe(run, tag_offset, video_track_of(head, head_len));
+    if (c.keyframe)
+        note_keyframe(run, tag_offset, c.track);
     if (run.flv_skipped)
         return config.kind != config_kind::none ? hold_config(tag, config, in, run.carried)
                                            : result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
-    const start_match match = match_start(run.starts, tag_offset, tag.type, head, head_len);
+    const start_match match = match_start(run.starts, tag_offset, c);
     switch (match.action) {
     case start_action::hold_config:
         return hold_config(tag, config, in, run.carried);
@@ -344,228 +320,52 @@ move_result take_recording_meta(split_run& run, const tag_header& tag, std::uint
     return result_of(in, nullptr, in_offset(in) - start, tag.data_size);
 }
 
-// The .mp3 slide files hold raw payload; say so once when it is not MP3.
-void check_sound_format(split_run& run, unsigned sound_format)
-{
-    if (run.warned_sound_format || is_mp3(sound_format))
-        return;
-    run.warned_sound_format = true;
-    warn(run, "%s: the audio is %s (SoundFormat %u), not MP3; the .mp3 slide files hold its raw payload",
-         run.reader.in.path.c_str(), sound_format_name(sound_format), sound_format);
-}
-
-// The most recent AudioSpecificConfig holds; an .aac slide cannot take
-// frames of one that ADTS cannot carry.
-void take_aac_config(split_run& run, const aac_config& config, std::uint64_t tag_offset)
-{
-    run.aac = config;
-    if (is_open(run.audio.out) && run.audio.adts && config.unsupported != nullptr)
-        warn(run, "%s: the AAC configuration at byte offset %llu has %s; its frames are left out of %s",
-             run.reader.in.path.c_str(), static_cast<unsigned long long>(tag_offset), config.unsupported,
-             run.audio.out.path.c_str());
-}
-
-// AAC goes to an .aac slide as ADTS when its configuration allows, any other
-// audio to an .mp3 slide as raw payload.
-bool open_audio_slide(split_run& run, bool aac, split_result& result)
-{
-    run.audio.adts = aac && run.aac.unsupported == nullptr;
-    const std::string path = slide_file_name(run.base_name, run.cur_slide, run.audio.adts ? "aac" : "mp3");
-    if (names_an_input(run, path, result))
-        return false;
-    if (!open_out(run.audio.out, path)) {
-        cannot_create(run.audio.out, result);
-        return false;
-    }
-    if (aac && !run.audio.adts)
-        warn(run, "%s: slide %d has AAC audio with %s; it goes to %s as raw payload", run.reader.in.path.c_str(),
-             run.cur_slide, run.aac.unsupported, path.c_str());
-    return true;
-}
-
-// An audio tag in an .aac slide: a raw frame behind its ADTS header, or
-// nothing (a sequence header, or a frame ADTS cannot carry, with a warning).
-move_result route_adts(split_run& run, const tag_header& tag, unsigned sound_format, const aac_tag& aac,
-                       std::uint64_t tag_offset)
-{
-    in_stream& in = run.reader.in;
-    const char* path = in.path.c_str();
-    const auto offset = static_cast<unsigned long long>(tag_offset);
-    const std::uint32_t payload = aac.payload;
-    if (tag.data_size > 0 && !aac.aac)
-        warn(run, "%s: the audio tag at byte offset %llu is %s, not AAC; it is left out of %s", path, offset,
-             sound_format_name(sound_format), run.audio.out.path.c_str());
-    else if (aac.frame && payload > 0 && run.aac.unsupported == nullptr) {
-        if (adts_frame_fits(payload))
-            return write_adts_frame(run.audio.out, run.aac, tag.data_size, aac.header, aac.payload, in);
-        warn(run, "%s: the AAC frame at byte offset %llu holds %u bytes, more than an ADTS frame can; it is left "
-                  "out of %s",
-             path, offset, payload, run.audio.out.path.c_str());
-    }
-    return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
-}
-
-// A codec behind the extended audio header goes to a file of its own once
-// its SequenceStart can start one (where it needs one); a SequenceStart tag
-// writes nothing itself. Of several tracks, the first (lowest id) is taken.
-
-// size bytes of the tag's data from offset on, into `into` (or to out, or
-// nowhere where both are null); the rest of the tag is skipped.
-move_result take_part(in_stream& in, std::uint32_t data_size, std::size_t offset, std::size_t size,
-                      std::vector<std::uint8_t>* into, out_stream* out)
-{
-    std::uint64_t moved = skip_bytes(in, offset);
-    if (into != nullptr) {
-        into->resize(size);
-        moved += read_bytes(in, into->data(), size);
-    } else {
-        moved += out != nullptr ? copy_bytes(in, *out, size) : skip_bytes(in, size);
-    }
-    if (moved == offset + size)
-        moved += skip_bytes(in, data_size - moved);
-    return result_of(in, out, moved, data_size);
-}
-
-move_result take_audio_start(split_run& run, const tag_header& tag, const ex_packet& ex, std::uint64_t tag_offset)
-{
-    constexpr std::size_t MAX_START = 4096;
-    in_stream& in = run.reader.in;
-    run.audio_start_fourcc = ex.fourcc;
-    if (ex.data_size > MAX_START) {
-        run.audio_start_fault = "a SequenceStart of an impossible size";
-        return result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
-    }
-    const move_result taken = take_part(in, tag.data_size, ex.data_offset, ex.data_size, &run.audio_start, nullptr);
-    run.audio_start_fault = taken != move_result::done
-                                ? "a SequenceStart cut short"
-                                : audio_start_fault(ex.fourcc, run.audio_start.data(), run.audio_start.size());
-    if (run.audio_start_fault != nullptr && ex.data_size > 0)
-        warn(run, "%s: the audio SequenceStart at byte offset %llu has %s; the packets after it go to .mp3 slide "
-                  "files as raw payload",
-             in.path.c_str(), static_cast<unsigned long long>(tag_offset), run.audio_start_fault);
-    return taken;
-}
-
-bool open_extended_audio(split_run& run, const extended_audio_file& file, split_result& result)
-{
-    const std::string path = slide_file_name(run.base_name, run.cur_slide, file.ext);
-    if (names_an_input(run, path, result))
-        return false;
-    if (!open_out(run.audio.out, path)) {
-        cannot_create(run.audio.out, result);
-        return false;
-    }
-    run.audio.fourcc = file.fourcc;
-    run.audio.ogg = file.ogg;
-    if (file.ogg) {
-        start_ogg_opus(run.audio.opus, run.audio.out, run.audio_start, !run.opus_seen,
-                       static_cast<std::uint32_t>(run.cur_slide) + 1);
-    } else if (file.fourcc == FOURCC_FLAC) {
-        const std::vector<std::uint8_t> header = flac_file_header(run.audio_start);
-        write_bytes(run.audio.out, header.data(), header.size());
-    }
-    return true;
-}
-
-// One packet of coded frames, without its extended header.
-move_result write_extended_audio(split_run& run, const tag_header& tag, const ex_packet& ex)
-{
-    in_stream& in = run.reader.in;
-    if (!run.audio.ogg)
-        return take_part(in, tag.data_size, ex.data_offset, ex.data_size, nullptr, &run.audio.out);
-    run.opus_seen = true;
-    const move_result taken = take_part(in, tag.data_size, ex.data_offset, ex.data_size, &run.packet, nullptr);
-    if (taken == move_result::done && !run.packet.empty())
-        write_opus_packet(run.audio.opus, run.audio.out, run.packet.data(), run.packet.size());
-    return result_of(in, &run.audio.out, taken == move_result::done ? tag.data_size : 0, tag.data_size);
-}
-
-// A codec behind the extended audio header with a file of its own: its
-// SequenceStart and its coded frames; MultichannelConfig and other packets
-// reach no audio file.
-move_result route_extended_audio(split_run& run, const tag_header& tag, const extended_audio_file& file,
-                                 const ex_packet& ex, std::uint64_t tag_offset, split_result& result)
-{
-    if (ex.packet_type == AUDIO_EX_SEQUENCE_START)
-        return take_audio_start(run, tag, ex, tag_offset);
-    if (ex.packet_type != AUDIO_EX_CODED_FRAMES)
-        return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
-    if (!is_open(run.audio.out) && !open_extended_audio(run, file, result))
-        return move_result::failed;
-    return write_extended_audio(run, tag, ex);
-}
-
-// Whether a tag of the codec goes its own way: a SequenceStart, or frames
-// for a file of the codec's that is open or can be opened.
-bool takes_own_file(const split_run& run, const extended_audio_file& file, unsigned packet_type)
-{
-    if (packet_type == AUDIO_EX_SEQUENCE_START)
-        return true;
-    if (is_open(run.audio.out))
-        return run.audio.fourcc == file.fourcc;
-    return !file.needs_start || (run.audio_start_fourcc == file.fourcc && run.audio_start_fault == nullptr);
-}
-
-// Audio files hold one track; say once which ones are left out, and where
-// the extended header cannot be read.
-void check_tracks(split_run& run, const ex_packet& ex, std::uint64_t tag_offset)
-{
-    const char* path = run.reader.in.path.c_str();
-    if (ex.past_tag)
-        warn(run, "%s: the audio tag at byte offset %llu has a ModEx or track size past its end; it is taken as "
-                  "raw payload",
-             path, static_cast<unsigned long long>(tag_offset));
-    if (run.warned_tracks || ex.tracks < 2)
-        return;
-    run.warned_tracks = true;
-    warn(run, "%s: the audio tag at byte offset %llu holds %u tracks; the audio slide files hold track %u, the "
-              "first, and leave the others out (the .flv slides of combined mode keep them all)",
-         path, static_cast<unsigned long long>(tag_offset), ex.tracks, ex.track_id);
-}
-
 // An AudioSpecificConfig longer than this is read no further.
 constexpr std::size_t ASC_READ_MAX = 64;
 
-move_result route_audio(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+// Separate mode's audio file opens under its name with the first tag that
+// reaches one.
+bool open_audio_file(split_run& run, audio_kind kind, const tag_class& c, notes& found, split_result& result)
 {
-    const std::uint8_t* head = nullptr;
-    const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, 2 + ASC_READ_MAX));
-    const unsigned sound_format = got >= 1 ? sound_format_of(head[0]) : 0;
-    const ex_packet ex = parse_ex_packet(TAG_AUDIO, head, got, tag.data_size);
-    const aac_tag aac = aac_tag_of(head, got, tag.data_size, ex);
-    // Codecs behind the extended header to files of their own where they
-    // have one; otherwise raw payload like any other format.
-    check_tracks(run, ex, tag_offset);
-    const extended_audio_file* file = ex.complete ? extended_audio_file_of(ex.fourcc) : nullptr;
-    if (file != nullptr && takes_own_file(run, *file, ex.packet_type))
-        return route_extended_audio(run, tag, *file, ex, tag_offset, result);
-    if (aac.config)
-        take_aac_config(run, parse_audio_specific_config(head + aac.header, got - aac.header), tag_offset);
-    // An .aac slide opens with its first frame: a configuration alone would
-    // leave an empty file.
-    if (!is_open(run.audio.out) && aac.config && run.aac.unsupported == nullptr)
-        return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
-    if (!is_open(run.audio.out) && !open_audio_slide(run, aac.aac, result))
-        return move_result::failed;
-    if (run.audio.adts)
-        return route_adts(run, tag, sound_format, aac, tag_offset);
-    if (got >= 1 && !aac.aac)
-        check_sound_format(run, sound_format);
-    return write_audio_payload(run.audio.out, tag.data_size, run.reader.in);
+    const std::string path = slide_file_name(run.base_name, run.cur_slide, audio_file_ext(kind));
+    if (names_an_input(run, path, result))
+        return false;
+    if (!open_out(run.audio.out, path)) {
+        cannot_create(run.audio.out, result);
+        return false;
+    }
+    start_audio_file(run.audio, kind, run.recording_audio, run.cur_slide, c, found);
+    return true;
 }
 
-move_result route_tag(split_run& run, const tag_header& tag, std::uint64_t tag_offset, split_result& result)
+move_result route_audio(split_run& run, const tag_header& tag, const tag_class& c, std::uint64_t tag_offset,
+                        split_result& result)
 {
-    if (tag.type == TAG_SCRIPT) {
-        const std::uint8_t* head = nullptr;
-        const std::size_t got = peek_bytes(run.reader.in, &head, std::min<std::size_t>(tag.data_size, ON_METADATA_NAME_SIZE));
-        if (is_on_metadata(head, got))
-            return take_recording_meta(run, tag, tag_offset);
-    }
+    in_stream& in = run.reader.in;
+    notes found;
+    const audio_route route = route_audio_tag(run.recording_audio, run.audio, c, tag_offset, found);
+    move_result moved = move_result::done;
+    if (route.action == audio_action::take_start)
+        moved = take_audio_start(run.recording_audio, tag, c, tag_offset, in, found);
+    else if (route.action == audio_action::skip)
+        moved = result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);
+    else if (!is_open(run.audio.out) && !open_audio_file(run, route.kind, c, found, result))
+        moved = move_result::failed;
+    else
+        moved = write_audio_tag(run.audio, run.recording_audio, route.kind, tag, c, tag_offset, in, found);
+    pass_on(run, found);
+    return moved;
+}
+
+move_result route_tag(split_run& run, const tag_header& tag, const tag_class& c, std::uint64_t tag_offset,
+                      split_result& result)
+{
+    if (c.on_metadata)
+        return take_recording_meta(run, tag, tag_offset);
     if (!run.separate_audio || tag.type == TAG_VIDEO)
-        return route_flv(run, tag, tag_offset, result);
+        return route_flv(run, tag, c, tag_offset, result);
     if (tag.type == TAG_AUDIO)
-        return route_audio(run, tag, tag_offset, result);
+        return route_audio(run, tag, c, tag_offset, result);
     // Script data and other tags reach no file in separate mode.
     return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
 }
@@ -602,35 +402,6 @@ bool copy_plain_flv(split_run& run, const tag_header& tag, const std::uint8_t* h
     return true;
 }
 
-// A plain audio frame for the audio file of separate mode: an AAC frame
-// behind its ADTS header in an .aac file, MP3 (or AAC ADTS cannot carry) as
-// raw payload. False where it must go the general way (a file to open, a
-// warning to give, another framing).
-bool copy_plain_audio(split_run& run, const tag_header& tag, const std::uint8_t* data)
-{
-    out_stream& out = run.audio.out;
-    if (!is_open(out) || run.audio.ogg || run.audio.fourcc != 0)
-        return false;
-    const unsigned sound_format = sound_format_of(data[0]);
-    const bool aac = sound_format == SOUND_AAC;
-    if (run.audio.adts) {
-        const std::uint32_t payload = tag.data_size - 2;
-        std::uint8_t* room = out_room(out, ADTS_HEADER_SIZE + payload);
-        if (!aac || payload == 0 || run.aac.unsupported != nullptr || !adts_frame_fits(payload) || room == nullptr)
-            return false;
-        make_adts_header(run.aac, payload, room);
-        std::memcpy(room + ADTS_HEADER_SIZE, data + 2, payload);
-        out.len += ADTS_HEADER_SIZE + payload;
-        return true;
-    }
-    std::uint8_t* room = out_room(out, tag.data_size - 1);
-    if ((!aac && !is_mp3(sound_format) && !run.warned_sound_format) || room == nullptr)
-        return false;
-    std::memcpy(room, data + 1, tag.data_size - 1);
-    out.len += tag.data_size - 1;
-    return true;
-}
-
 // Plain frames (by far the most tags) go to their files in a tight loop
 // while they lie whole in the buffer; it stops before any other tag and
 // before one that begins the next slide, which go the general way.
@@ -649,7 +420,7 @@ void copy_plain_frames(split_run& run)
         if (tag.data_size < 2 || left - PREV_TAG_SIZE_LEN < whole || !is_plain_frame(tag.type, data) ||
             slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide)
             return;
-        const bool copied = run.separate_audio && tag.type == TAG_AUDIO ? copy_plain_audio(run, tag, data)
+        const bool copied = run.separate_audio && tag.type == TAG_AUDIO ? copy_plain_audio(run.audio, run.recording_audio, tag, data)
                                                                        : copy_plain_flv(run, tag, header, whole);
         if (!copied)
             return;
@@ -691,7 +462,9 @@ bool walk_tags(split_run& run, split_result& result)
                 return false;
             }
         }
-        const move_result moved = route_tag(run, tag, tag_offset, result);
+        // Told once, here, where the buffer holds the tag for what follows.
+        const tag_class c = peek_tag_class(run.reader.in, tag, run.separate_audio ? 2 + ASC_READ_MAX : 0);
+        const move_result moved = route_tag(run, tag, c, tag_offset, result);
         if (moved == move_result::failed)
             return false;
         if (moved == move_result::done)
@@ -752,6 +525,7 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         std::clamp<std::uint64_t>(run.file_size, IN_BUFFER_SIZE, SHARED_WINDOW_SIZE)));
     run.look.shared = &run.reader.in;
     run.base_name = slide_base_name(run.reader.in.path);
+    run.recording_audio.recording = run.reader.in.path;
     run.recording_id = id_of_file(run.reader.in.file);
     run.cue_path = cue_path;
     run.cue_id = id_of_path(cue_path);

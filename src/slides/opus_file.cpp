@@ -1,4 +1,10 @@
-#include "slides/ogg_opus.h"
+// .opus slide files, as players open them: Ogg Opus (RFC 7845), the
+// identification header from the recording's SequenceStart (a pre-skip of 0
+// in a slide that does not start the recording's audio: its first samples
+// are the slide's own), a comment header, then the slide's packets on pages
+// whose granule positions count the samples decoded so far.
+#include "codecs/opus.h"
+#include "slides/audio_kinds.h"
 
 #include <cstring>
 
@@ -60,8 +66,6 @@ void add_packet(ogg_opus_stream& ogg, const std::uint8_t* packet, std::size_t si
     ogg.body.insert(ogg.body.end(), packet, packet + size);
 }
 
-}  // namespace
-
 void start_ogg_opus(ogg_opus_stream& ogg, out_stream& out, const std::vector<std::uint8_t>& head, bool first_slide,
                     std::uint32_t serial)
 {
@@ -91,4 +95,27 @@ void write_opus_packet(ogg_opus_stream& ogg, out_stream& out, const std::uint8_t
 void finish_ogg_opus(ogg_opus_stream& ogg, out_stream& out)
 {
     flush_page(ogg, out, LAST_PAGE);
+}
+
+}  // namespace
+
+void start_opus_file(audio_slide& slide, const audio_stream& stream, std::int32_t cur_slide)
+{
+    start_ogg_opus(slide.ogg, slide.out, stream.start, !stream.opus_seen, static_cast<std::uint32_t>(cur_slide) + 1);
+}
+
+// One packet of coded frames, without its extended header.
+move_result write_opus_tag(audio_slide& slide, audio_stream& stream, const tag_header& tag, const tag_class& c,
+                           in_stream& src)
+{
+    stream.opus_seen = true;
+    const move_result taken = take_part(src, tag.data_size, c.ex.data_offset, c.ex.data_size, &slide.packet, nullptr);
+    if (taken == move_result::done && !slide.packet.empty())
+        write_opus_packet(slide.ogg, slide.out, slide.packet.data(), slide.packet.size());
+    return result_of(src, &slide.out, taken == move_result::done ? tag.data_size : 0, tag.data_size);
+}
+
+void finish_opus_file(audio_slide& slide)
+{
+    finish_ogg_opus(slide.ogg, slide.out);
 }
