@@ -166,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (entry.path().extension() != ".flv")
             continue;
         check(slide.size() >= 13 && recording.size() >= 9, ".flv slide shorter than its header");
-        check(std::equal(slide.begin(), slide.begin() + 9, recording.begin()), ".flv slide header is not the recording's");
+        check(std::equal(slide.begin(), slide.begin() + 5, recording.begin()) && be(slide, 5, 4) == 9,
+              ".flv slide header is not the recording's with DataOffset 9");
         check(be(slide, 9, 4) == 0, ".flv slide does not start with PreviousTagSize 0");
         check(slide.size() < 13 + 11 || be(slide, 13 + 4, 3) == 0, "first tag of a .flv slide is not at timestamp 0");
         double filesize = -1;

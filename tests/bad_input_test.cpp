@@ -221,3 +221,68 @@ TEST(BadInput, FolderGivenAsRecording)
 }
 
 }  // namespace
+
+// Ogg Opus pages as a reader takes them apart: their packets, with each
+// page's flags and granule position checked against the packets ending on it.
+std::vector<bytes> ogg_packets(const bytes& file, std::string& fault)
+{
+    std::vector<bytes> packets;
+    bytes partial;
+    for (std::size_t pos = 0; pos < file.size() && fault.empty();) {
+        if (pos + 27 > file.size() || !std::equal(file.begin() + pos, file.begin() + pos + 4, "OggS")) {
+            fault = "no page at byte " + std::to_string(pos);
+            break;
+        }
+        const bool continued = (file[pos + 5] & 1) != 0;
+        std::uint64_t granule = 0;
+        for (int i = 7; i >= 0; --i)
+            granule = granule << 8 | file[pos + 6 + i];
+        const std::size_t segments = file[pos + 26];
+        std::size_t at = pos + 27 + segments;
+        if (continued != !partial.empty())
+            fault = "page at byte " + std::to_string(pos) + ": continued flag " + std::to_string(continued);
+        bool ends = false;
+        for (std::size_t i = 0; i < segments && at + file[pos + 27 + i] <= file.size(); ++i) {
+            partial.insert(partial.end(), file.begin() + at, file.begin() + at + file[pos + 27 + i]);
+            at += file[pos + 27 + i];
+            if (file[pos + 27 + i] < 255) {
+                packets.push_back(std::move(partial));
+                partial.clear();
+                ends = true;
+            }
+        }
+        if (!ends && granule != ~std::uint64_t{0})
+            fault = "page at byte " + std::to_string(pos) + " ends no packet but has a granule position";
+        pos = at;
+    }
+    return packets;
+}
+
+// Opus packets of any size the tag can hold go on over as many pages as
+// they need, and the page after each full one says it continues a packet.
+TEST(BadInput, OpusPacketsLargerThanAPage)
+{
+    const bytes head = {0x90, 'O', 'p', 'u', 's', 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, 0x38, 1,
+                        0x80, 0xBB, 0, 0, 0, 0, 0};
+    for (const std::size_t size : {std::size_t{255}, std::size_t{65024}, std::size_t{65025}, std::size_t{200000}}) {
+        const fs::path dir = make_scratch_dir("opus_large");
+        bytes packet = tag_data(size, 7, 0xFC);
+        std::vector<test_tag> tags = {{8, 0, 0, head}};
+        for (const bytes& p : {bytes{0xFC, 1, 2}, packet, bytes{0xFC, 3}}) {
+            bytes data = {0x91, 'O', 'p', 'u', 's'};
+            data.insert(data.end(), p.begin(), p.end());
+            tags.push_back({8, static_cast<std::uint32_t>(20 * tags.size()), 0, data});
+        }
+        write_file(dir / "talk.flv", make_recording(tags));
+        write_text(dir / "talk.cue", "");
+        const split_outcome r = split_here(dir / "talk.flv", dir / "talk.cue", true);
+        EXPECT_EQ(r.result.failure, split_failure::none) << size;
+        std::string fault;
+        const std::vector<bytes> packets = ogg_packets(read_file(dir / "talk_0.opus"), fault);
+        EXPECT_EQ(fault, "") << size;
+        ASSERT_EQ(packets.size(), 5u) << size; // OpusHead, OpusTags and the three
+        EXPECT_EQ(packets[3], packet) << size;
+        EXPECT_EQ(packets[4], (bytes{0xFC, 3})) << size;
+        fs::remove_all(dir);
+    }
+}

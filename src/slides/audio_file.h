@@ -29,6 +29,8 @@ struct ogg_opus_stream {
     std::uint64_t granule = 0; // pre-skip plus the samples of the packets written
     std::vector<std::uint8_t> lacing; // of the page being filled
     std::vector<std::uint8_t> body;
+    bool page_has_end = false; // a packet ends on the page being filled
+    bool continued = false;    // it goes on with a packet the page before began
 };
 
 // What the recording's audio has told so far, which the files of later

@@ -38,10 +38,18 @@ void put_le(std::uint8_t* at, std::uint64_t value, int bytes)
         at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+// A page holds at most 255 lacing values; one on which no packet ends has
+// no granule position, and the page after it is marked as continuing it.
+constexpr std::size_t MAX_LACING = 255;
+constexpr std::uint64_t NO_GRANULE = ~std::uint64_t{0};
+constexpr std::uint8_t CONTINUED = 1;
+
 void flush_page(ogg_opus_stream& ogg, out_stream& out, std::uint8_t flags)
 {
-    std::uint8_t header[27 + 255] = {'O', 'g', 'g', 'S', 0, flags};
-    put_le(header + 6, ogg.granule, 8);
+    std::uint8_t header[27 + MAX_LACING] = {'O', 'g', 'g', 'S', 0, flags};
+    if (ogg.continued)
+        header[5] |= CONTINUED;
+    put_le(header + 6, ogg.page_has_end || ogg.lacing.empty() ? ogg.granule : NO_GRANULE, 8);
     put_le(header + 14, ogg.serial, 4);
     put_le(header + 18, ogg.page++, 4);
     header[26] = static_cast<std::uint8_t>(ogg.lacing.size());
@@ -51,19 +59,27 @@ void flush_page(ogg_opus_stream& ogg, out_stream& out, std::uint8_t flags)
     put_le(header + 22, crc, 4);
     write_bytes(out, header, header_size);
     write_bytes(out, ogg.body.data(), ogg.body.size());
+    ogg.continued = !ogg.lacing.empty() && ogg.lacing.back() == 255;
+    ogg.page_has_end = false;
     ogg.lacing.clear();
     ogg.body.clear();
 }
 
-// A packet's lacing values: 255 for each full 255 bytes, then the rest.
-void add_packet(ogg_opus_stream& ogg, const std::uint8_t* packet, std::size_t size)
+// A packet's lacing values: 255 for each full 255 bytes, then the rest. A
+// packet of more than a page's 255 values (64 KiB or more) goes on over as
+// many pages as it needs.
+void add_packet(ogg_opus_stream& ogg, out_stream& out, const std::uint8_t* packet, std::size_t size)
 {
-    for (std::size_t left = size;; left -= 255) {
-        ogg.lacing.push_back(static_cast<std::uint8_t>(left >= 255 ? 255 : left));
+    for (std::size_t left = size;; left -= 255, packet += 255) {
+        if (ogg.lacing.size() == MAX_LACING)
+            flush_page(ogg, out, 0);
+        const std::size_t part = left >= 255 ? 255 : left;
+        ogg.lacing.push_back(static_cast<std::uint8_t>(part));
+        ogg.body.insert(ogg.body.end(), packet, packet + part);
         if (left < 255)
             break;
     }
-    ogg.body.insert(ogg.body.end(), packet, packet + size);
+    ogg.page_has_end = true;
 }
 
 void start_ogg_opus(ogg_opus_stream& ogg, out_stream& out, const std::vector<std::uint8_t>& head, bool first_slide,
@@ -75,20 +91,20 @@ void start_ogg_opus(ogg_opus_stream& ogg, out_stream& out, const std::vector<std
     if (!first_slide)
         own[10] = own[11] = 0;
     ogg.granule = 0;
-    add_packet(ogg, own.data(), own.size());
+    add_packet(ogg, out, own.data(), own.size());
     flush_page(ogg, out, FIRST_PAGE);
     static const std::uint8_t tags[] = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's', 8, 0, 0, 0,
                                         's', 'l', 'i', 'd', 'e', 'c', 'u', 't', 0, 0, 0, 0};
-    add_packet(ogg, tags, sizeof tags);
+    add_packet(ogg, out, tags, sizeof tags);
     flush_page(ogg, out, 0);
     ogg.granule = own[10] | own[11] << 8; // pre-skip
 }
 
 void write_opus_packet(ogg_opus_stream& ogg, out_stream& out, const std::uint8_t* packet, std::size_t size)
 {
-    if (!ogg.lacing.empty() && (ogg.body.size() + size > PAGE_BODY || ogg.lacing.size() + size / 255 + 1 > 255))
+    if (!ogg.lacing.empty() && (ogg.body.size() + size > PAGE_BODY || ogg.lacing.size() + size / 255 + 1 > MAX_LACING))
         flush_page(ogg, out, 0);
-    add_packet(ogg, packet, size);
+    add_packet(ogg, out, packet, size);
     ogg.granule += opus_packet_samples(packet, size);
 }
 

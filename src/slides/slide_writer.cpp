@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 // The tag's header at the given timestamp. Encoded in place, since copying
 // freshly stored bytes (a header, or a tag_header) stalls the hot path.
@@ -42,7 +43,12 @@ bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_
     if (!open_out(slide.out, path))
         return false;
     slide.base_ts = base_ts;
-    write_bytes(slide.out, file_header, FLV_HEADER_SIZE);
+    // The slide's tags follow its 9-byte header, whatever the recording's
+    // DataOffset said of its own.
+    std::uint8_t header[FLV_HEADER_SIZE];
+    std::memcpy(header, file_header, FLV_HEADER_SIZE);
+    put_be(header + FLV_DATA_OFFSET_POS, 4, FLV_HEADER_SIZE);
+    write_bytes(slide.out, header, FLV_HEADER_SIZE);
     write_bytes(slide.out, pts_z, PREV_TAG_SIZE_LEN);
     tag_header script;
     script.type = TAG_SCRIPT;

@@ -31,7 +31,8 @@ struct flv_slide {
     std::uint32_t base_ts = 0; // Timestamp of the slide's first tag
 };
 
-// Creates the file with the recording's header, the first PreviousTagSize
+// Creates the file with the recording's header (its DataOffset 9, where the
+// slide's first PreviousTagSize follows), the first PreviousTagSize
 // and the slide's onMetaData tag, whose data is metadata; the slide's
 // timestamps count from base_ts.
 bool open_flv_slide(flv_slide& slide, const std::string& path, const std::uint8_t* file_header, std::uint32_t base_ts,
