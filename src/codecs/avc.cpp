@@ -160,12 +160,13 @@ int unused_parameter_set_id(const std::vector<std::uint8_t>& record)
     return free_id == std::end(used) ? 0 : static_cast<int>(free_id - std::begin(used));
 }
 
-bool avc_profile_of(const std::uint8_t* record, std::size_t size, int& profile, int& level)
+bool avc_profile_of(const std::vector<std::uint8_t>& record, int& profile, int& level)
 {
-    if (size < 4 || record[0] != 1)
+    const parameter_sets sets = record_units(record);
+    if (sets.sps.empty() || sets.sps[0].size < 4)
         return false;
-    profile = record[1];
-    level = record[3];
+    profile = sets.sps[0].data[1];
+    level = sets.sps[0].data[3];
     return true;
 }
 

@@ -14,8 +14,9 @@ std::vector<std::uint8_t> avc_config_record(const std::uint8_t* annexb, std::siz
                                             const std::vector<std::uint8_t>& also);
 // A parameter set id (0 to 31) that no SPS or PPS of the record uses.
 int unused_parameter_set_id(const std::vector<std::uint8_t>& record);
-// profile_idc and level_idc of a record.
-bool avc_profile_of(const std::uint8_t* record, std::size_t size, int& profile, int& level);
+// profile_idc and level_idc of a record's first SPS (the record's own
+// header bytes are not always the SPS's).
+bool avc_profile_of(const std::vector<std::uint8_t>& record, int& profile, int& level);
 
 // The picture size the first SPS of an AVCDecoderConfigurationRecord tells,
 // its cropping taken off.

@@ -146,13 +146,32 @@ bool fail(reencoder* r, const std::string& what, int error = 0)
     return false;
 }
 
-const char* h264_profile_name(int profile)
+// x264's profile for the pictures: the recording's own where they are 8-bit
+// 4:2:0 (baseline and main where it used those), else the one their bit
+// depth and chroma need. A profile x264 refuses is reported by x264 itself
+// on the terminal, so none is ever asked for.
+const char* h264_profile_name(int profile, AVPixelFormat format)
 {
-    switch (profile) {
-    case 66: return "baseline";
-    case 77: return "main";
-    default: return "high";
+    switch (format) {
+    case AV_PIX_FMT_YUV420P10LE: return "high10";
+    case AV_PIX_FMT_YUV422P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUV422P10LE: return "high422";
+    case AV_PIX_FMT_YUV444P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUV444P10LE: return "high444";
+    default: break;
     }
+    return profile == 66 ? "baseline" : profile == 77 ? "main" : "high";
+}
+
+// The levels H.264 defines (level_idc); any other byte is left to x264.
+bool is_h264_level(int level)
+{
+    for (int known : {9, 10, 11, 12, 13, 20, 21, 22, 30, 31, 32, 40, 41, 42, 50, 51, 52, 60, 61, 62})
+        if (level == known)
+            return true;
+    return false;
 }
 
 bool supports_format(const AVCodec* codec, AVPixelFormat format)
@@ -230,10 +249,10 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
     }
     if (r->codec == picture_codec::h264) {
         lib->av_opt_set(enc->priv_data, "crf", "20", 0);
-        lib->av_opt_set(enc->priv_data, "profile", h264_profile_name(r->profile.profile), 0);
+        lib->av_opt_set(enc->priv_data, "profile", h264_profile_name(r->profile.profile, format), 0);
         const std::string params = "scenecut=0:sps-id=" + std::to_string(r->profile.parameter_set_id);
         lib->av_opt_set(enc->priv_data, "x264-params", params.c_str(), 0);
-        if (r->profile.level > 0)
+        if (is_h264_level(r->profile.level))
             enc->level = r->profile.level;
     }
     const int error = lib->avcodec_open2(enc, codec, nullptr);

@@ -244,7 +244,7 @@ reencode_profile profile_of(const codec_use& use, const std::vector<std::uint8_t
     reencode_profile profile;
     const std::vector<std::uint8_t> record = payload_of(use, config);
     if (use.codec == picture_codec::h264 && !record.empty()) {
-        avc_profile_of(record.data(), record.size(), profile.profile, profile.level);
+        avc_profile_of(record, profile.profile, profile.level);
         profile.parameter_set_id = unused_parameter_set_id(record);
     }
     return profile;

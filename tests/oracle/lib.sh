@@ -74,6 +74,10 @@ first_picture_recording() {
   case "$2" in
     h264_baseline) args=("${h264[@]}" -profile:v baseline) ;;
     h264_bframes) args=("${h264[@]}") ;; # x264's defaults: B-frames
+    # High 10, High 4:2:2 and High 4:4:4 (the later -pix_fmt holds)
+    h264_high10) args=("${h264[@]}" -pix_fmt yuv420p10le) ;;
+    h264_high422) args=("${h264[@]}" -pix_fmt yuv422p) ;;
+    h264_high444) args=("${h264[@]}" -pix_fmt yuv444p) ;;
     flv1) args=(-c:v flv1 -g 250 -c:a libmp3lame) ;;
     resent_header) args=("${h264[@]}") ;;
     late_first_frame) args=("${h264[@]}"); cues=(4000 15300) ;;
