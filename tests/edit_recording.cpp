@@ -1,6 +1,10 @@
 // Recordings of real encoders, edited the way some streams are:
 //   resend_header IN OUT MS  the most recent video sequence header sent again,
 //                            at MS + 1, before the first tag after MS;
+//   resend_huge_header IN OUT MS  the same, its avcC grown to all but 16 bytes
+//                            of the 16 MiB a tag holds: 254 copies of its PPS
+//                            and one more of its SPS, behind zero bytes (which
+//                            the parameter sets' parsers pass over);
 //   delay IN OUT MS          every frame MS later, script data and sequence
 //                            headers left at their times, as a stream whose
 //                            first frame comes late;
@@ -515,6 +519,34 @@ int av1_opus_recording(const char* ivf, const char* opus, const char* out)
 
 }  // namespace
 
+// An AVC sequence header tag's data (5 bytes, then an avcC of one SPS and
+// one PPS) grown to the size a tag can hold less 16 bytes.
+bytes huge_avc_header(const bytes& data)
+{
+    const std::size_t sps_size = std::size_t{data[11]} << 8 | data[12], pps_at = 13 + sps_size + 1;
+    const bytes sps(data.begin() + 13, data.begin() + 13 + static_cast<long>(sps_size));
+    const bytes pps(data.begin() + static_cast<long>(pps_at) + 2, data.end());
+    constexpr std::size_t target = 0xFFFFFF - 16, unit = 65535, pps_count = 254;
+    std::size_t rest = target - (10 + 1 + 2 + sps_size + 1 + pps_count * (2 + unit));
+    std::vector<std::size_t> sps_sizes = {sps_size};
+    for (; rest > 0; rest -= std::min(rest, 2 + unit))
+        sps_sizes.push_back(std::min(rest, 2 + unit) - 2);
+    bytes out(data.begin(), data.begin() + 10);
+    out.push_back(static_cast<std::uint8_t>(0xE0 | sps_sizes.size()));
+    for (const std::size_t size : sps_sizes) {
+        append_be(out, size, 2);
+        out.insert(out.end(), sps.begin(), sps.end());
+        out.resize(out.size() + size - sps.size());
+    }
+    out.push_back(pps_count);
+    for (std::size_t i = 0; i < pps_count; ++i) {
+        append_be(out, unit, 2);
+        out.insert(out.end(), pps.begin(), pps.end());
+        out.resize(out.size() + unit - pps.size());
+    }
+    return out;
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 5)
@@ -552,8 +584,8 @@ int main(int argc, char** argv)
     const test_tag* header = nullptr;
     bool resent = false;
     for (const test_tag& tag : in.tags) {
-        if (mode == "resend_header" && !resent && header != nullptr && full_ts(tag) > ms) {
-            tags.push_back({9, ms + 1, 0, header->data});
+        if (mode.rfind("resend_", 0) == 0 && !resent && header != nullptr && full_ts(tag) > ms) {
+            tags.push_back({9, ms + 1, 0, mode == "resend_header" ? header->data : huge_avc_header(header->data)});
             resent = true;
         }
         if (tag.type == 9 && is_sequence_header(tag))

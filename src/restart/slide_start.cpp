@@ -125,10 +125,6 @@ std::vector<std::uint8_t> new_tag_head(const codec_use& use, int track, unsigned
     return head;
 }
 
-// Neither the frames decoded nor those encoded again may pass this: the
-// encoded ones are held in memory.
-constexpr std::size_t MAX_NEW_RUN_BYTES = 32 * 1024 * 1024;
-
 // A tag's header, and its data where it is video: the walk needs nothing
 // of the rest.
 bool read_tag(in_stream& look, std::uint64_t offset, tag_header& tag, std::vector<std::uint8_t>& data)
@@ -198,6 +194,13 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
         if (use.fourcc == 0)
             start.config.insert(start.config.end(), {0, 0, 0});
         start.config.insert(start.config.end(), record.begin(), record.end());
+    }
+    // With the recording's parameter sets beside the encoder's, the record
+    // can outgrow what one tag holds.
+    if (start.config.size() > MAX_TAG_DATA_SIZE) {
+        why = "its new sequence header, the recording's parameter sets beside the new ones, passes the 16 MiB a tag "
+              "can hold";
+        return false;
     }
     std::size_t total = start.config.size();
     for (std::size_t j = 0; j < dts.size(); ++j) {
@@ -269,6 +272,11 @@ bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std:
                                       : "this build cannot encode its codec";
             return false;
         }
+        hevc_ids ids;
+        if (walk.use->codec == picture_codec::hevc && !hevc_unused_ids(payload_of(*walk.use, walk.config), ids)) {
+            why = "the recording's parameter sets leave no ids free for new ones";
+            return false;
+        }
         walk.coder = open_reencoder(walk.use->codec, payload_of(*walk.use, walk.config),
                                     profile_of(*walk.use, walk.config), why);
         if (walk.coder == nullptr)
@@ -288,16 +296,87 @@ bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std:
     return true;
 }
 
+// The track's coded frames from the keyframe to range_end, counted from
+// their headers, and the picture size the keyframe or its sequence header
+// tells.
+struct range_cost {
+    std::uint64_t decoded = 0, kept = 0;
+    std::uint64_t kept_bytes = 0;
+    picture_size picture;
+};
+
+bool count_range(in_stream& look, const start_source& source, const slide_start& start, range_cost& cost)
+{
+    const std::vector<std::uint8_t>& config = *source.keyframe_config;
+    picture_size_of(config.data(), config.size(), cost.picture);
+    tag_header tag;
+    for (std::uint64_t offset = source.keyframe_offset; offset < start.range_end;
+         offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN) {
+        std::uint8_t bytes[TAG_HEADER_SIZE + TAG_HEAD_SIZE];
+        const std::size_t got = read_at(look, offset, bytes, sizeof bytes);
+        if (got < TAG_HEADER_SIZE)
+            break;
+        tag = decode_tag_header(bytes);
+        const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
+        const std::size_t head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, tag.data_size);
+        if (tag.type != TAG_VIDEO || video_track_of(head, head_size) != start.track ||
+            !is_coded_video_frame(head, head_size))
+            continue;
+        if (cost.decoded++ == 0 && cost.picture.width == 0) {
+            std::vector<std::uint8_t> data(tag.data_size);
+            if (read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size())
+                picture_size_of(data.data(), data.size(), cost.picture);
+        }
+        if (offset >= start.first_tag) {
+            ++cost.kept;
+            cost.kept_bytes += tag.data_size;
+        }
+    }
+    return look.error == 0;
+}
+
+// What the start would cost, against its bounds, before the work.
+bool within_bounds(const range_cost& cost, std::string& why)
+{
+    const std::uint64_t pixels = std::uint64_t{cost.picture.width} * cost.picture.height * cost.decoded;
+    if (pixels > MAX_START_PIXELS) {
+        why = "it would decode " + std::to_string(cost.decoded) + " frames of " + std::to_string(cost.picture.width) +
+              "x" + std::to_string(cost.picture.height) + ", more than the 1 Gpixel a start may";
+        return false;
+    }
+    if (cost.kept_bytes > MAX_NEW_RUN_BYTES) {
+        why = "the frames to encode again hold more than 32 MiB";
+        return false;
+    }
+    return true;
+}
+
 bool walk_and_encode(in_stream& look, const start_source& source, slide_start& start, decode_walk& walk,
                      std::string& why)
 {
+    range_cost cost;
+    if (!count_range(look, source, start, cost)) {
+        why = "the recording cannot be read back";
+        return false;
+    }
+    if (!within_bounds(cost, why))
+        return false;
     walk.config = *source.keyframe_config;
     tag_header tag;
     std::vector<std::uint8_t> data;
     for (std::uint64_t offset = source.keyframe_offset; offset < start.range_end;
          offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN) {
         if (!read_tag(look, offset, tag, data)) {
-            why = "the recording cannot be read back";
+            if (look.error != 0) {
+                why = "the recording cannot be read back";
+                return false;
+            }
+            // A recording cut off (still being written, or copied short):
+            // the frames before the cut-off tag are what there is.
+            break;
+        }
+        if (*source.stop != 0) {
+            why = "the run was stopped";
             return false;
         }
         if (tag.type != TAG_VIDEO || data.empty() || video_track_of(data.data(), data.size()) != start.track)

@@ -12,6 +12,7 @@
 #include "flv/tag_kind.h"
 #include "io/byte_stream.h"
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,7 +52,17 @@ std::uint64_t starts_range_end(const std::vector<slide_start>& starts);
 struct start_source {
     std::uint64_t keyframe_offset;
     const std::vector<std::uint8_t>* keyframe_config;
+    // Set (by a signal) when the run is to stop: the work stops between
+    // frames, and the start is not made.
+    const volatile std::sig_atomic_t* stop;
 };
+
+// What one start may cost, checked before any frame is decoded: the pixels
+// of the frames decoded (from the last keyframe to where copying resumes),
+// and the recording's bytes of the frames encoded again, about what the new
+// ones take in memory until the slide is written.
+constexpr std::uint64_t MAX_START_PIXELS = std::uint64_t{1} << 30;
+constexpr std::size_t MAX_NEW_RUN_BYTES = 32 * 1024 * 1024;
 // Decodes the track's frames from the source's keyframe up to range_end and
 // encodes those from first_tag on again into start; false (with why) when
 // they cannot be, and then the track starts as cut.

@@ -116,6 +116,15 @@ split_result fail_run(split_run& run, split_result result)
     return result;
 }
 
+// A signal stops the run at the tag at offset.
+bool interrupted(const split_run& run, std::uint64_t offset, split_result& result)
+{
+    result = failed(split_failure::interrupted, run.reader.in.path, 0);
+    result.slide = run.cur_slide;
+    result.offset = offset;
+    return false;
+}
+
 // A slide file that cannot be created fails the run.
 move_result cannot_create(const out_stream& out, split_result& result)
 {
@@ -156,10 +165,12 @@ void plan_track_start(split_run& run, const slide_range& range, const track_keyf
     start.resumes_in_slide = frames.has_keyframe;
     start.range_end = frames.has_keyframe ? frames.keyframe_offset : frames.end;
     std::string why;
-    if (encode_slide_start(run.look, {keyframe.offset, &keyframe.config}, start, why)) {
+    if (encode_slide_start(run.look, {keyframe.offset, &keyframe.config, &split_stop_signal}, start, why)) {
         run.starts.push_back(std::move(start));
         return;
     }
+    if (split_stop_signal != 0)
+        return;
     const char* path = run.reader.in.path.c_str();
     // Tags of one track say nothing of tracks; those of Multitrack tags name theirs.
     const std::string slide = keyframe.track < 0 ? "slide " + std::to_string(run.cur_slide)
@@ -231,6 +242,10 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
 {
     const slide_range range{tag_offset, run.file_size, &run.cues, run.cur_slide, tag.timestamp, run.separate_audio};
     plan_start(run, range);
+    if (split_stop_signal != 0) {
+        interrupted(run, tag_offset, result);
+        return move_result::failed;
+    }
     const std::vector<const carried_tag*> carried = slide_configs(run, config);
     slide_stats stats;
     const std::vector<std::uint8_t> metadata = slide_metadata(run, carried, range, stats);
@@ -436,12 +451,8 @@ bool walk_tags(split_run& run, split_result& result)
     tag_header tag;
     std::uint64_t tag_offset = 0;
     for (;;) {
-        if (split_stop_signal != 0) {
-            result = failed(split_failure::interrupted, path, 0);
-            result.slide = run.cur_slide;
-            result.offset = in_offset(run.reader.in) + PREV_TAG_SIZE_LEN;
-            return false;
-        }
+        if (split_stop_signal != 0)
+            return interrupted(run, in_offset(run.reader.in) + PREV_TAG_SIZE_LEN, result);
         const walk_step step = next_tag(run.reader, tag, tag_offset);
         if (step == walk_step::cut_off_header)
             warn(run, "%s: the recording ends inside the tag header at byte offset %llu; the partial header is ignored",

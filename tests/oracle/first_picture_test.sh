@@ -51,19 +51,7 @@ for track in $tracks; do
     [ -z "$errors" ] || fail "$mode rec_$n.flv decode: $(echo "$errors" | head -n 2)"
     frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$slide")
     [ "$frames" -eq "$expected" ] || fail "$mode rec_$n.flv: $frames frames, the recording has $expected in its range"
-    # The slide's first picture: the earliest presented of its frames.
-    first_pts=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b { print $2 }' "$work/rec.packets" | sort -n | head -n 1)
-    index=$(grep -n "^$first_pts\$" "$work/rec.pts" | head -n 1 | cut -d: -f1)
-    index=$((index - 1))
-    ffmpeg -nostdin -y -v error -i "$slide" -fps_mode cfr -r 25 -frames:v 1 -f rawvideo -pix_fmt yuv420p "$work/frame0.yuv"
-    picture "$index" "$work/own.yuv"
-    own=$(psnr "$work/frame0.yuv" "$work/own.yuv")
-    before=0
-    if [ "$index" -gt 0 ]; then
-      picture $((index - 1)) "$work/before.yuv"
-      before=$(psnr "$work/frame0.yuv" "$work/before.yuv")
-    fi
-    awk -v o="$own" -v b="$before" 'BEGIN { exit !(o >= 35 && o >= b + 10) }' ||
+    first_picture "$slide" "$from" "$to" ||
       fail "$mode rec_$n.flv: frame 0 is $own dB from the recording's picture at $first_pts ms, $before dB from the one before"
     echo "$kind track $track $mode rec_$n.flv: $frames frames as in the recording, frame 0 $own dB from its own picture ($before dB from the one before)"
   done

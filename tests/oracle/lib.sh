@@ -153,6 +153,27 @@ picture_at() {
   awk -v t="$1" '$1 <= t { i = NR - 1 } END { print i + 0 }' "$work/rec.pts"
 }
 
+# A slide's frame 0, decoded at a constant rate as conversions and players
+# do, against the recording's picture at the slide's first frame (the
+# earliest presented of the frames with timestamps in FROM..TO): sets
+# first_pts, own and before (its PSNR in dB, and against the picture before),
+# and fails unless it is that picture (at least 35 dB, and 10 dB closer than
+# the one before). first_picture SLIDE FROM TO; needs recording_pictures.
+first_picture() {
+  first_pts=$(awk -v a="$2" -v b="$3" '$1 > a && $1 <= b { print $2 }' "$work/rec.packets" | sort -n | head -n 1)
+  local index
+  index=$(($(grep -n "^$first_pts\$" "$work/rec.pts" | head -n 1 | cut -d: -f1) - 1))
+  ffmpeg -nostdin -y -v error -i "$1" -fps_mode cfr -r 25 -frames:v 1 -f rawvideo -pix_fmt yuv420p "$work/frame0.yuv"
+  picture "$index" "$work/own.yuv"
+  own=$(psnr "$work/frame0.yuv" "$work/own.yuv")
+  before=0
+  if [ "$index" -gt 0 ]; then
+    picture $((index - 1)) "$work/before.yuv"
+    before=$(psnr "$work/frame0.yuv" "$work/before.yuv")
+  fi
+  awk -v o="$own" -v b="$before" 'BEGIN { exit !(o >= 35 && o >= b + 10) }'
+}
+
 # The web players' checks need Chromium, Node.js and the npm modules:
 # need_web_player MODULE sets chromium and web, or skips (fails under CI).
 need_web_player() {
