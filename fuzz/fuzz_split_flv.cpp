@@ -79,7 +79,7 @@ std::size_t metadata_bytes(const bytes& slide, double& filesize)
 // at its head, at timestamp 0: the leading tags at 0 that are video tags,
 // AAC sequence headers or extended audio SequenceStart and
 // MultichannelConfig packets (the slide's own first tag may be among them).
-// The fuzz build encodes no frame again, so nothing else is new.
+// Without the codec library nothing else is new.
 std::size_t repeated_bytes(const bytes& slide, std::size_t pos)
 {
     std::size_t carried = 0;
@@ -123,6 +123,31 @@ std::size_t audio_framing(const fs::path& path, const bytes& file)
         pos += 27 + segments + body;
     }
     return framing;
+}
+
+// With the codec library, slides cut between keyframes start with frames
+// encoded again and a sequence header of their own, and the recording's goes
+// in again where copying resumes: bytes of video tags whose data the
+// recording does not hold, or that are sequence headers, from pos on.
+std::size_t new_video_bytes(const bytes& slide, std::size_t pos, const bytes& recording)
+{
+    std::size_t made = 0;
+#ifdef SLIDECUT_FUZZ_REENCODE
+    for (; pos + 13 <= slide.size(); pos += 11 + be(slide, pos + 1, 3) + 4) {
+        const std::size_t size = be(slide, pos + 1, 3);
+        if (slide[pos] != 9 || pos + 11 + size > slide.size())
+            continue;
+        const auto data = slide.begin() + static_cast<long>(pos + 11);
+        const std::uint8_t b0 = data[0], b1 = size > 1 ? data[1] : 1;
+        const bool header = (b0 & 0x80) != 0 ? (b0 & 15) == 0 : b1 == 0;
+        if (header || std::search(recording.begin(), recording.end(), data, data + static_cast<long>(size)) ==
+                          recording.end())
+            made += 11 + size + 4;
+    }
+#else
+    (void)slide, (void)pos, (void)recording;
+#endif
+    return made;
 }
 
 }  // namespace
@@ -174,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t metadata = metadata_bytes(slide, filesize);
         check(metadata > 0, ".flv slide does not start with its onMetaData");
         check(filesize == static_cast<double>(slide.size()), "the onMetaData's filesize is not the slide's size");
-        allowed += 13 + metadata + repeated_bytes(slide, 13 + metadata);
+        allowed += 13 + metadata + repeated_bytes(slide, 13 + metadata) + new_video_bytes(slide, 13 + metadata, recording);
     }
     check(total <= allowed, "slide files hold bytes the recording does not account for");
 

@@ -52,4 +52,7 @@ struct reencoded_run {
 // Drains decoder and encoder; false (with why) when a picture could not be
 // decoded or encoded.
 bool finish_reencoder(reencoder* r, reencoded_run& run, std::string& why);
-void close_reencoder(reencoder* r);
+// An encoder that was not drained is drained first where drain is set:
+// libavcodec's libx265 wrapper frees what it keeps of a picture only as the
+// picture comes out. A run that stops leaves that to the end of the process.
+void close_reencoder(reencoder* r, bool drain);

@@ -26,6 +26,7 @@ struct reencoder {
     std::vector<std::uint8_t> new_config; // given to the decoder with the next frame
     std::multiset<std::int64_t> kept;     // presentation times of kept frames not yet decoded
     bool first_encoded = false;
+    bool drained = false; // the encoder has given all it will
     std::int64_t last_pts = 0;
     reencoded_run out;
     std::string why;
@@ -357,7 +358,7 @@ reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& 
     r->picture = lib->av_frame_alloc();
     if (r->dec == nullptr || r->packet == nullptr || r->picture == nullptr || !set_extradata(r->dec, config)) {
         why = "out of memory";
-        close_reencoder(r);
+        close_reencoder(r, false);
         return nullptr;
     }
     r->dec->thread_count = 1;
@@ -366,7 +367,7 @@ reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& 
     if (error < 0) {
         fail(r, "cannot open the decoder", error);
         why = r->why;
-        close_reencoder(r);
+        close_reencoder(r, false);
         return nullptr;
     }
     return r;
@@ -424,16 +425,20 @@ bool finish_reencoder(reencoder* r, reencoded_run& run, std::string& why)
         why = r->why;
         return false;
     }
+    r->drained = true;
     if (r->enc->extradata != nullptr)
         r->out.config.assign(r->enc->extradata, r->enc->extradata + r->enc->extradata_size);
     run = std::move(r->out);
     return true;
 }
 
-void close_reencoder(reencoder* r)
+void close_reencoder(reencoder* r, bool drain)
 {
     if (r == nullptr)
         return;
+    if (drain && r->enc != nullptr && !r->drained && lib->avcodec_send_frame(r->enc, nullptr) >= 0)
+        while (lib->avcodec_receive_packet(r->enc, r->packet) >= 0)
+            lib->av_packet_unref(r->packet);
     lib->avcodec_free_context(&r->dec);
     lib->avcodec_free_context(&r->enc);
     lib->av_packet_free(&r->packet);

@@ -28,4 +28,4 @@ bool finish_reencoder(reencoder*, reencoded_run&, std::string& why)
     return false;
 }
 
-void close_reencoder(reencoder*) {}
+void close_reencoder(reencoder*, bool) {}

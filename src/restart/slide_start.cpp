@@ -409,7 +409,7 @@ bool encode_slide_start(in_stream& look, const start_source& source, slide_start
         return false;
     }
     const bool ok = walk_and_encode(look, source, start, walk, why);
-    close_reencoder(walk.coder);
+    close_reencoder(walk.coder, *source.stop == 0);
     start.resume_config = walk.config;
     start.active = ok;
     if (!ok) {
