@@ -381,3 +381,43 @@ TEST_F(SlideMetadata, ExtendedHeadersTellTheirOwnFacts)
 }
 
 }  // namespace
+
+// hasVideo and hasAudio say whether the slide holds frames of that kind:
+// web players wait for each track they announce. Sequence headers carried
+// into a slide that has no frames of their kind do not count.
+TEST_F(SlideMetadata, HasVideoAndHasAudioAsTheSlideHoldsFrames)
+{
+    const bytes avc_header = {0x17, 0, 0, 0, 0, 1, 0x42, 0, 0x1E, 0xFF, 0xE0, 0};
+    const bytes aac_config = {0xAF, 0, 0x12, 0x10};
+    struct holds_case {
+        const char* name;
+        std::uint32_t video_until, audio_until; // frames every 40 ms up to these
+        bool has_video, has_audio;              // of slide 1, from 1500 ms on
+    };
+    const holds_case cases[] = {
+        {"video stops before the cut", 1000, 3000, false, true},
+        {"audio stops before the cut", 3000, 1000, true, false},
+        {"both go on", 3000, 3000, true, true},
+    };
+    const auto flag = [](const std::string& key, bool value) {
+        bytes b = {0, static_cast<std::uint8_t>(key.size())};
+        b.insert(b.end(), key.begin(), key.end());
+        b.insert(b.end(), {1, static_cast<std::uint8_t>(value)});
+        return b;
+    };
+    for (const holds_case& c : cases) {
+        std::vector<test_tag> tags = {{9, 0, 0, avc_header}, {8, 0, 0, aac_config}};
+        for (std::uint32_t t = 0; t <= 3000; t += 40) {
+            if (t <= c.video_until)
+                tags.push_back({9, t, 0, tag_data(30, t, t == 0 ? 0x17 : 0x27)});
+            if (t <= c.audio_until)
+                tags.push_back({8, t, 0, tag_data(20, t, 0xAF)});
+        }
+        for (std::size_t i = 2; i < tags.size(); ++i)
+            tags[i].data[1] = 1; // coded frames, not configurations
+        ASSERT_EQ(cut(make_recording(tags), "00:00:01:500", false).result.failure, split_failure::none) << c.name;
+        const bytes m = parse_flv(read_file(slide_path(1))).metadata;
+        EXPECT_TRUE(has_bytes(m, flag("hasVideo", c.has_video))) << c.name;
+        EXPECT_TRUE(has_bytes(m, flag("hasAudio", c.has_audio))) << c.name;
+    }
+}

@@ -49,7 +49,8 @@ int main(int argc, char** argv)
             for (std::FILE*& f : out)
                 if (f != nullptr)
                     std::fclose(f), f = nullptr;
-            ++slide;
+            while (t > cues[slide]) // a tag past several cues begins the last slide
+                ++slide;
         }
         const std::string name = std::string(argv[3]) + "_" + std::to_string(slide);
         if (separate && tag[0] == 8) {

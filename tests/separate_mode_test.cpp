@@ -77,21 +77,42 @@ TEST_F(SeparateMode, AudioPayloadToMp3AndVideoToFlv)
     EXPECT_FALSE(fs::exists(slide_path(2, "flv")));
 }
 
-TEST_F(SeparateMode, SlideOfScriptDataOnlyUsesUpItsNumber)
+// A slide whose tags reach no file (script data, a configuration alone)
+// uses up its number, and a warning says so; one whose audio reached its
+// .mp3 file is not said to have none, whatever its .flv file lacks.
+TEST_F(SeparateMode, SlidesWithoutFramesSayTheyGetNoFile)
 {
-    const std::vector<test_tag> tags = {
-        {VIDEO, 0, 0, tag_data(10, 1)},
-        {SCRIPT, 2000, 0, tag_data(10, 2, 2)},
-        {VIDEO, 4000, 0, tag_data(10, 3)},
-        {AUDIO, 4100, 0, tag_data(10, 4, MP3_FORMAT)},
+    const bytes aac_config = {0xAF, 0, 0x12, 0x10}, avc_header = {0x17, 0, 0, 0, 0, 1, 0x42, 0, 0x1E};
+    struct empty_case {
+        const char* name;
+        std::vector<test_tag> slide_1; // between 1 and 3 s
+        bool mp3;                      // slide 1 has an .mp3 file
+        std::size_t slide_2_video;     // slide 2's .flv tags: its frame, and a carried header
     };
-    ASSERT_EQ(split(make_recording(tags), "1 3").result.failure, split_failure::none);
-    EXPECT_TRUE(fs::exists(slide_path(0, "flv")));
-    EXPECT_FALSE(fs::exists(slide_path(0, "mp3")));
-    EXPECT_FALSE(fs::exists(slide_path(1, "flv")));
-    EXPECT_FALSE(fs::exists(slide_path(1, "mp3")));
-    EXPECT_EQ(parse_flv(read_file(slide_path(2, "flv"))).tags.size(), 1u);
-    EXPECT_EQ(read_file(slide_path(2, "mp3")).size(), 9u);
+    const empty_case cases[] = {
+        {"script data only", {{SCRIPT, 2000, 0, tag_data(10, 2, 2)}}, false, 1},
+        {"script data and an AAC configuration", {{SCRIPT, 2000, 0, tag_data(10, 2, 2)}, {AUDIO, 2100, 0, aac_config}},
+         false, 1},
+        {"audio, then a lone video sequence header",
+         {{AUDIO, 2000, 0, tag_data(10, 5, MP3_FORMAT)}, {VIDEO, 2100, 0, avc_header}}, true, 2},
+    };
+    for (const empty_case& c : cases) {
+        std::vector<test_tag> tags = {{VIDEO, 0, 0, tag_data(10, 1)}};
+        tags.insert(tags.end(), c.slide_1.begin(), c.slide_1.end());
+        tags.push_back({VIDEO, 4000, 0, tag_data(10, 3)});
+        tags.push_back({AUDIO, 4100, 0, tag_data(10, 4, MP3_FORMAT)});
+        const split_outcome r = split(make_recording(tags), "1 3");
+        ASSERT_EQ(r.result.failure, split_failure::none) << c.name;
+        EXPECT_EQ(r.warnings.find("slide 1 holds no audio or video frame") != std::string::npos, !c.mp3)
+            << c.name << ": " << r.warnings;
+        EXPECT_FALSE(fs::exists(slide_path(1, "flv"))) << c.name;
+        EXPECT_EQ(fs::exists(slide_path(1, "mp3")), c.mp3) << c.name;
+        EXPECT_EQ(parse_flv(read_file(slide_path(2, "flv"))).tags.size(), c.slide_2_video) << c.name;
+        EXPECT_EQ(read_file(slide_path(2, "mp3")).size(), 9u) << c.name;
+        for (int n = 0; n < 3; ++n)
+            for (const char* ext : {"flv", "mp3"})
+                fs::remove(slide_path(n, ext));
+    }
 }
 
 TEST_F(SeparateMode, ZeroSizeAndCutOffAudio)

@@ -24,6 +24,7 @@ struct stream_stats {
     std::uint32_t frame_gap = 0; // first non-zero step between timestamps
     std::uint8_t first_byte = 0;
     std::uint32_t fourcc = 0; // of the first tag behind an extended header
+    std::uint64_t frames = 0; // tags that carry pictures or sound, not configuration
 };
 
 struct slide_stats {
@@ -95,12 +96,11 @@ inline void add_to_slide(slide_stats& s, bool media, std::uint32_t ts, std::uint
 inline void count_plain_frame(slide_stats& s, std::uint8_t type, std::uint32_t ts, std::uint32_t data_size,
                               std::uint8_t first_byte)
 {
-    if (type == TAG_VIDEO) {
-        add_to_stream(s.video, ts, data_size, first_byte);
+    stream_stats& st = type == TAG_VIDEO ? s.video : s.audio;
+    add_to_stream(st, ts, data_size, first_byte);
+    ++st.frames;
+    if (type == TAG_VIDEO)
         s.last_video_is_keyframe = false;
-    } else {
-        add_to_stream(s.audio, ts, data_size, first_byte);
-    }
     add_to_slide(s, true, ts, TAG_HEADER_SIZE + data_size + PREV_TAG_SIZE_LEN);
 }
 

@@ -46,6 +46,8 @@ struct split_run {
     std::uint64_t starts_end = 0;     // where the last of their ranges ends, 0 without any
     std::vector<carried_tag> new_configs; // their sequence headers
     bool flv_skipped = false; // the current slide holds no frame for a .flv file
+    bool said_empty = false;  // and a warning said that it gets no file at all
+    bool slide_has_tag = false;
     std::vector<std::uint32_t> cues;
     std::string base_name;
     std::int32_t cur_slide = 0;
@@ -215,6 +217,23 @@ std::vector<std::uint8_t> slide_metadata(split_run& run, const std::vector<const
     return metadata;
 }
 
+void warn_empty_slide(split_run& run)
+{
+    run.said_empty = true;
+    warn(run, "%s: slide %d holds no audio or video frame, only script data or sequence headers; no file is written "
+              "for it",
+         run.reader.in.path.c_str(), run.cur_slide);
+}
+
+// A slide of separate mode whose tags reached no file (script data and an
+// AAC configuration, say) never asked for a .flv file: said as it ends.
+void check_empty_slide(split_run& run)
+{
+    if (run.separate_audio && run.slide_has_tag && !run.said_empty && !is_open(run.flv.out) &&
+        !is_open(run.audio.out))
+        warn_empty_slide(run);
+}
+
 // The sequence headers a slide starts with: a new run's own first, then the
 // kept ones it needs.
 std::vector<const carried_tag*> slide_configs(split_run& run, config_id first_tag)
@@ -255,10 +274,9 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
     }
     if (stats.frames == 0) {
         run.flv_skipped = true;
-        if (!stats.slide_has_frames)
-            warn(run, "%s: slide %d holds no audio or video frame, only script data or sequence headers; no file "
-                      "is written for it",
-                 run.reader.in.path.c_str(), run.cur_slide);
+        // In separate mode the audio file may have opened with frames before.
+        if (!stats.slide_has_frames && !is_open(run.audio.out))
+            warn_empty_slide(run);
         return move_result::done;
     }
     const std::string path = slide_file_name(run.base_name, run.cur_slide, "flv");
@@ -443,6 +461,31 @@ void copy_plain_frames(split_run& run)
     }
 }
 
+// The slides up to `slide` begin; those the tag passes into the one after
+// at once (and the current one, where it holds no tag) hold nothing and get
+// no file, but their numbers are used.
+void pass_empty_slides(split_run& run, std::int32_t slide, bool slide_empty, std::uint64_t tag_offset,
+                       std::uint32_t timestamp)
+{
+    const std::int32_t first_empty = slide_empty ? run.cur_slide : run.cur_slide + 1;
+    while (run.cur_slide + 1 < slide) {
+        ++run.cur_slide;
+        tell(run, split_event_kind::slide_begun, "");
+    }
+    const char* path = run.reader.in.path.c_str();
+    const auto offset = static_cast<unsigned long long>(tag_offset);
+    if (slide == first_empty + 1)
+        warn(run, "%s: slide %d holds no tag: the tag at byte offset %llu (%u ms) passes its cue time and the next at "
+                  "once; no file is written for it",
+             path, first_empty, offset, timestamp);
+    else if (slide > first_empty + 1)
+        warn(run, "%s: slides %d to %d hold no tag: the tag at byte offset %llu (%u ms) passes their cue times and "
+                  "the next at once; no files are written for them",
+             path, first_empty, slide - 1, offset, timestamp);
+    ++run.cur_slide;
+    tell(run, split_event_kind::slide_begun, "");
+}
+
 // Walks every tag: the cut rule first, then the tag's route. False when the
 // run failed, with the reason in result.
 bool walk_tags(split_run& run, split_result& result)
@@ -460,14 +503,18 @@ bool walk_tags(split_run& run, split_result& result)
         if (step != walk_step::tag)
             return step != walk_step::read_error;
 
-        if (slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide) {
+        const std::int32_t slide = slide_of(run.cues, run.cur_slide, tag.timestamp);
+        if (slide != run.cur_slide) {
+            const bool slide_empty = !run.slide_has_tag; // slide 0, where cues come before the first tag
+            check_empty_slide(run);
             if (!close_slide_files(run, result))
                 return false;
             run.starts.clear();
             run.starts_end = 0;
             run.flv_skipped = false;
-            ++run.cur_slide;
-            tell(run, split_event_kind::slide_begun, "");
+            run.said_empty = false;
+            run.slide_has_tag = false;
+            pass_empty_slides(run, slide, slide_empty, tag_offset, tag.timestamp);
             if (!fill_window(run.reader.in, tag_offset)) {
                 result = failed(split_failure::read_recording, path, run.reader.in.error);
                 return false;
@@ -475,6 +522,7 @@ bool walk_tags(split_run& run, split_result& result)
         }
         // Told once, here, where the buffer holds the tag for what follows.
         const tag_class c = peek_tag_class(run.reader.in, tag, run.separate_audio ? 2 + ASC_READ_MAX : 0);
+        run.slide_has_tag = true;
         const move_result moved = route_tag(run, tag, c, tag_offset, result);
         if (moved == move_result::failed)
             return false;
@@ -550,6 +598,7 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         return fail_run(run, result);
     if (run.reader.in.error != 0)
         return fail_run(run, result);
+    check_empty_slide(run);
     if (close_slide_files(run, result))
         warn_earlier_slides(run);
     close_recording(run.reader);
