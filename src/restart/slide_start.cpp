@@ -410,7 +410,14 @@ bool encode_slide_start(in_stream& look, const start_source& source, slide_start
     }
     const bool ok = walk_and_encode(look, source, start, walk, why);
     close_reencoder(walk.coder, *source.stop == 0);
-    start.resume_config = walk.config;
+    // The H.264 and HEVC records of the new run hold the recording's
+    // parameter sets too, so the frames copied after the next keyframe need
+    // no sequence header of their own there. One there would be worse than
+    // none: web players build their first init segment from the last record
+    // they have read by then, and the new run's first frames would go to a
+    // decoder that lacks their parameter sets.
+    if (walk.use == nullptr || !has_composition_time(*walk.use))
+        start.resume_config = walk.config;
     start.active = ok;
     if (!ok) {
         start.config.clear();

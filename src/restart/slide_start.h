@@ -3,7 +3,9 @@
 // (from the last keyframe before the slide on) and encoded again as a run
 // that starts with a keyframe. The new run's tags replace the recording's
 // one for one, at the same timestamps; its sequence header goes first, and
-// the recording's goes in again where copying resumes at the next keyframe.
+// (where it does not hold the recording's parameter sets too, as H.264's and
+// HEVC's do) the recording's goes in again where copying resumes at the
+// next keyframe.
 // Each video track (of Multitrack tags) has its own keyframes, so each
 // gets a start of its own.
 #pragma once
@@ -24,7 +26,10 @@ struct slide_start {
     std::uint64_t range_end = 0; // the tag where copying resumes, or the slide's end
     bool resumes_in_slide = false; // range_end is a keyframe of this slide
     std::vector<std::uint8_t> config;        // tag data of the new sequence header; empty where the codec has none
-    std::vector<std::uint8_t> resume_config; // tag data of the recording's header in force at range_end
+    // Tag data of the recording's header in force at range_end, written
+    // there; empty where the new run's header holds the recording's
+    // parameter sets too (H.264, HEVC).
+    std::vector<std::uint8_t> resume_config;
     std::vector<std::vector<std::uint8_t>> frames; // tag data of each new frame, in file order
     std::size_t next = 0; // the next frame the walk writes
 };
