@@ -13,6 +13,10 @@ enum class picture_codec { h263, h264, hevc, av1, vp9 };
 
 // Whether this build can decode pictures of the codec and encode them again.
 bool can_reencode(picture_codec codec);
+// Why no codec library serves the run: the build has none, or it cannot be
+// loaded (with the loader's reason); empty where one is loaded, which may
+// still lack a codec's decoder or encoder.
+std::string codec_library_fault();
 
 // Codec-level bytes throughout: an avcC, hvcC or av1C record as the decoder's
 // configuration (VP9 needs none), length-prefixed NAL units, an AV1 temporal

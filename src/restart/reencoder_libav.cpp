@@ -69,6 +69,19 @@ bool load(void* library, const char* name, F& function)
 
 #define SLIDECUT_SONAME(name, major) "lib" name ".so." AV_STRINGIFY(major)
 
+// Why the libraries could not be loaded, once they were tried.
+std::string load_fault;
+
+void* open_library(const char* name)
+{
+    void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr && load_fault.empty()) {
+        const char* reason = dlerror();
+        load_fault = std::string(name) + " cannot be loaded (" + (reason != nullptr ? reason : "no reason given") + ")";
+    }
+    return library;
+}
+
 const libav_api* load_libav()
 {
     static libav_api api;
@@ -76,8 +89,8 @@ const libav_api* load_libav()
     if (tried)
         return loaded ? &api : nullptr;
     tried = true;
-    void* util = dlopen(SLIDECUT_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
-    void* codec = dlopen(SLIDECUT_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+    void* util = open_library(SLIDECUT_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR));
+    void* codec = open_library(SLIDECUT_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR));
     loaded = util != nullptr && codec != nullptr
         && load(codec, "avcodec_find_decoder", api.avcodec_find_decoder)
         && load(codec, "avcodec_find_encoder_by_name", api.avcodec_find_encoder_by_name)
@@ -105,6 +118,8 @@ const libav_api* load_libav()
     // through why instead.
     if (loaded)
         api.av_log_set_level(AV_LOG_QUIET);
+    else if (load_fault.empty())
+        load_fault = "libavcodec " AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR) " lacks functions slidecut uses";
     return loaded ? &api : nullptr;
 }
 
@@ -330,6 +345,11 @@ bool set_extradata(AVCodecContext* dec, const std::vector<std::uint8_t>& config)
 
 }  // namespace
 
+std::string codec_library_fault()
+{
+    return load_libav() != nullptr ? std::string() : load_fault;
+}
+
 bool can_reencode(picture_codec codec)
 {
     lib = load_libav();
@@ -342,7 +362,7 @@ reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& 
 {
     lib = load_libav();
     if (lib == nullptr) {
-        why = "libavcodec " AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR) " cannot be loaded";
+        why = load_fault;
         return nullptr;
     }
     const AVCodec* decoder = lib->avcodec_find_decoder(decoder_id(codec));

@@ -6,6 +6,11 @@ bool can_reencode(picture_codec)
     return false;
 }
 
+std::string codec_library_fault()
+{
+    return "this build has no codec library";
+}
+
 reencoder* open_reencoder(picture_codec, const std::vector<std::uint8_t>&, reencode_profile, std::string& why)
 {
     why = "this build has no video encoder";

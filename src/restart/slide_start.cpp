@@ -267,9 +267,14 @@ bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std:
 {
     if (walk.coder == nullptr) {
         walk.use = codec_use_of(data);
-        if (walk.use == nullptr || !can_reencode(walk.use->codec)) {
-            why = walk.use == nullptr ? "its codec is not one this build encodes"
-                                      : "this build cannot encode its codec";
+        if (walk.use == nullptr) {
+            why = "its codec is not one this build encodes";
+            return false;
+        }
+        if (!can_reencode(walk.use->codec)) {
+            why = codec_library_fault();
+            if (why.empty())
+                why = "the codec library has no decoder or encoder for its codec";
             return false;
         }
         hevc_ids ids;
