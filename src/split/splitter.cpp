@@ -47,7 +47,7 @@ struct split_run {
     std::vector<carried_tag> new_configs; // their sequence headers
     bool flv_skipped = false; // the current slide holds no frame for a .flv file
     bool said_empty = false;  // and a warning said that it gets no file at all
-    bool slide_has_tag = false;
+    bool slide_has_tag = false; // a tag of the recording fell in the current slide
     std::vector<std::uint32_t> cues;
     std::string base_name;
     std::int32_t cur_slide = 0;
@@ -486,6 +486,28 @@ void pass_empty_slides(split_run& run, std::int32_t slide, bool slide_empty, std
     tell(run, split_event_kind::slide_begun, "");
 }
 
+// The current slide's files close and `slide` begins with the tag at
+// tag_offset; the walk's buffer is filled from there.
+bool begin_slide(split_run& run, std::int32_t slide, const tag_header& tag, std::uint64_t tag_offset,
+                 split_result& result)
+{
+    const bool slide_empty = !run.slide_has_tag; // slide 0, where cues come before the first tag
+    check_empty_slide(run);
+    if (!close_slide_files(run, result))
+        return false;
+    run.starts.clear();
+    run.starts_end = 0;
+    run.flv_skipped = false;
+    run.said_empty = false;
+    run.slide_has_tag = false;
+    pass_empty_slides(run, slide, slide_empty, tag_offset, tag.timestamp);
+    if (!fill_window(run.reader.in, tag_offset)) {
+        result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
+        return false;
+    }
+    return true;
+}
+
 // Walks every tag: the cut rule first, then the tag's route. False when the
 // run failed, with the reason in result.
 bool walk_tags(split_run& run, split_result& result)
@@ -504,22 +526,8 @@ bool walk_tags(split_run& run, split_result& result)
             return step != walk_step::read_error;
 
         const std::int32_t slide = slide_of(run.cues, run.cur_slide, tag.timestamp);
-        if (slide != run.cur_slide) {
-            const bool slide_empty = !run.slide_has_tag; // slide 0, where cues come before the first tag
-            check_empty_slide(run);
-            if (!close_slide_files(run, result))
-                return false;
-            run.starts.clear();
-            run.starts_end = 0;
-            run.flv_skipped = false;
-            run.said_empty = false;
-            run.slide_has_tag = false;
-            pass_empty_slides(run, slide, slide_empty, tag_offset, tag.timestamp);
-            if (!fill_window(run.reader.in, tag_offset)) {
-                result = failed(split_failure::read_recording, path, run.reader.in.error);
-                return false;
-            }
-        }
+        if (slide != run.cur_slide && !begin_slide(run, slide, tag, tag_offset, result))
+            return false;
         // Told once, here, where the buffer holds the tag for what follows.
         const tag_class c = peek_tag_class(run.reader.in, tag, run.separate_audio ? 2 + ASC_READ_MAX : 0);
         run.slide_has_tag = true;
