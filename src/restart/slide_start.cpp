@@ -179,8 +179,8 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
     }
     if (has_composition_time(use)) {
         // The recording's parameter sets go along, so that the frames copied
-        // after the next keyframe parse with the same record (a parser
-        // does not always follow a new sequence header).
+        // after the next keyframe parse with the same record: the slide needs
+        // no other, and a parser does not always follow a new one.
         const std::vector<std::uint8_t> recording_record = payload_of(use, recording_config);
         const std::vector<std::uint8_t> record =
             use.codec == picture_codec::h264
