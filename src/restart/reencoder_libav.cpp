@@ -407,6 +407,10 @@ bool reencoder_frame(reencoder* r, const std::uint8_t* data, std::size_t size, s
         return fail(r, "out of memory");
     std::memcpy(r->packet->data, data, size);
     r->packet->pts = pts;
+    // Frames before the cut serve only as references: those nothing refers
+    // to (B-frames, mostly) need no decoding. One thread decodes each packet
+    // as it is sent, so the setting holds for this one.
+    r->dec->skip_frame = keep ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
     if (!r->new_config.empty()) {
         std::uint8_t* side = lib->av_packet_new_side_data(r->packet, AV_PKT_DATA_NEW_EXTRADATA, r->new_config.size());
         if (side != nullptr)
