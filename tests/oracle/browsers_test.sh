@@ -50,6 +50,7 @@ check() {
         [ -e "$audio" ] && held=$((held + $(frames "$audio")))
       done
       [ "$held" -eq "$expected" ] || fail "$name $mode rec_$n: $held frames, the recording has $expected in its range"
+      echo "$name $mode rec_$n: $held frames, the recording $expected in its range"
       [ -e "$slide" ] && [ "$(frames "$slide")" -gt 1 ] && slides+=("rec_$n.flv")
     done
     for player in "chromium flv.js" "chromium mpegts.js" "firefox flv.js"; do
