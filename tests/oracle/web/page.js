@@ -13,7 +13,7 @@ async function launch(browserPath) {
   if (path.basename(browserPath).includes('firefox')) {
     const puppeteer = require('puppeteer-core');
     return puppeteer.launch({
-      browser: 'firefox', executablePath: browserPath, headless: true, protocolTimeout: 600000,
+      browser: 'firefox', executablePath: browserPath, headless: true, protocolTimeout: 120000,
       extraPrefsFirefox: { 'media.autoplay.default': 0, 'media.autoplay.blocking_policy': 0 },
     });
   }
