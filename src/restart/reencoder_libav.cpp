@@ -292,6 +292,13 @@ bool drain_encoder(reencoder* r)
     }
 }
 
+// The encoder's last pictures, once no more will be sent.
+bool flush_encoder(reencoder* r)
+{
+    r->drained = true;
+    return (lib->avcodec_send_frame(r->enc, nullptr) >= 0 || fail(r, "the encoder failed")) && drain_encoder(r);
+}
+
 // A decoded picture: encoded again when its frame is kept, dropped when it
 // only served as a reference.
 bool take_picture(reencoder* r, AVFrame* frame)
@@ -444,12 +451,11 @@ bool finish_reencoder(reencoder* r, reencoded_run& run, std::string& why)
     if (ok && r->enc == nullptr)
         ok = fail(r, "no frame gives a picture");
     if (ok)
-        ok = (lib->avcodec_send_frame(r->enc, nullptr) >= 0 || fail(r, "the encoder failed")) && drain_encoder(r);
+        ok = flush_encoder(r);
     if (!ok) {
         why = r->why;
         return false;
     }
-    r->drained = true;
     if (r->enc->extradata != nullptr)
         r->out.config.assign(r->enc->extradata, r->enc->extradata + r->enc->extradata_size);
     run = std::move(r->out);
@@ -460,9 +466,8 @@ void close_reencoder(reencoder* r, bool drain)
 {
     if (r == nullptr)
         return;
-    if (drain && r->enc != nullptr && !r->drained && lib->avcodec_send_frame(r->enc, nullptr) >= 0)
-        while (lib->avcodec_receive_packet(r->enc, r->packet) >= 0)
-            lib->av_packet_unref(r->packet);
+    if (drain && r->enc != nullptr && !r->drained)
+        flush_encoder(r);
     lib->avcodec_free_context(&r->dec);
     lib->avcodec_free_context(&r->enc);
     lib->av_packet_free(&r->packet);
