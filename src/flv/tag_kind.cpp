@@ -52,17 +52,25 @@ bool is_video_config(config_kind kind)
     return kind == config_kind::video || kind == config_kind::video_metadata;
 }
 
-// The packet type behind an extended header (ModEx and Multitrack looked
-// through); an impossible type where it cannot be told.
-static unsigned ex_packet_type(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+namespace {
+
+// An extended header as far as the bytes available go; what follows tells
+// from it the packet type behind ModEx and Multitrack (an impossible one
+// where it cannot be told), the configuration it is, whether it holds coded
+// frames, and the track of its frames.
+ex_packet read_ex(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
-    const ex_packet p = parse_ex_packet(tag_type, data, available, available);
+    return parse_ex_packet(tag_type, data, available, available);
+}
+
+unsigned packet_type_of(const ex_packet& p)
+{
     return p.packet_type == EX_MOD_EX ? 0xFF : p.packet_type;
 }
 
-config_kind classify_extended_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+config_kind extended_config_kind(std::uint8_t tag_type, const ex_packet& p)
 {
-    const unsigned packet = ex_packet_type(tag_type, data, available);
+    const unsigned packet = packet_type_of(p);
     if (tag_type == TAG_VIDEO)
         return packet == VIDEO_EX_SEQUENCE_START ? config_kind::video
                : packet == VIDEO_EX_METADATA     ? config_kind::video_metadata
@@ -72,15 +80,38 @@ config_kind classify_extended_config(std::uint8_t tag_type, const std::uint8_t* 
                                                     : config_kind::none;
 }
 
+// A configuration's track: that of a Multitrack packet's first track.
+int config_track_of(const ex_packet& p)
+{
+    return p.multitrack && p.tracks > 0 ? static_cast<int>(p.track_id) : -1;
+}
+
+bool holds_coded_frames(std::uint8_t video_byte, const ex_packet& p)
+{
+    constexpr unsigned FRAME_COMMAND = 5;
+    const unsigned packet = packet_type_of(p);
+    return frame_type_of(video_byte) != FRAME_COMMAND &&
+           (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
+}
+
+int frames_track_of(const ex_packet& p)
+{
+    return p.multitrack && p.complete ? static_cast<int>(p.track_id) : -1;
+}
+
+}  // namespace
+
+config_kind classify_extended_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
+{
+    return extended_config_kind(tag_type, read_ex(tag_type, data, available));
+}
+
 config_id identify_config(std::uint8_t tag_type, const std::uint8_t* data, std::size_t available)
 {
     config_id id;
     id.kind = classify_config(tag_type, data, available);
-    if (id.kind != config_kind::none) {
-        const ex_packet p = parse_ex_packet(tag_type, data, available, available);
-        if (p.multitrack && p.tracks > 0)
-            id.track = static_cast<int>(p.track_id);
-    }
+    if (id.kind != config_kind::none && is_extended_header(tag_type, data[0]))
+        id.track = config_track_of(read_ex(tag_type, data, available));
     return id;
 }
 
@@ -111,16 +142,12 @@ int video_track_of(const std::uint8_t* head, std::size_t head_size)
 {
     if (head_size < 1 || (head[0] & VIDEO_EX_HEADER_BIT) == 0)
         return -1;
-    const ex_packet ex = parse_ex_packet(TAG_VIDEO, head, head_size, head_size);
-    return ex.multitrack && ex.complete ? static_cast<int>(ex.track_id) : -1;
+    return frames_track_of(read_ex(TAG_VIDEO, head, head_size));
 }
 
 bool is_extended_coded_frame(const std::uint8_t* data, std::size_t available)
 {
-    constexpr unsigned FRAME_COMMAND = 5;
-    const unsigned packet = ex_packet_type(TAG_VIDEO, data, available);
-    return frame_type_of(data[0]) != FRAME_COMMAND &&
-           (packet == VIDEO_EX_CODED_FRAMES || packet == VIDEO_EX_CODED_FRAMES_X);
+    return holds_coded_frames(data[0], read_ex(TAG_VIDEO, data, available));
 }
 
 std::int32_t composition_time_ms(const std::uint8_t* data, std::size_t available)
@@ -262,6 +289,16 @@ tag_class classify_tag(std::uint8_t tag_type, const std::uint8_t* head, std::siz
     c.type = tag_type;
     c.head = head;
     c.head_size = available;
+    if (tag_type == TAG_VIDEO && available >= 1 && is_extended_header(tag_type, head[0])) {
+        // The extended header read once for all the class says of it.
+        const ex_packet ex = read_ex(tag_type, head, available);
+        c.config.kind = extended_config_kind(tag_type, ex);
+        c.config.track = c.config.kind != config_kind::none ? config_track_of(ex) : -1;
+        c.coded_frame = holds_coded_frames(head[0], ex);
+        c.keyframe = frame_type_of(head[0]) == FRAME_KEYFRAME && c.coded_frame;
+        c.track = frames_track_of(ex);
+        return c;
+    }
     c.config = identify_config(tag_type, head, available);
     if (tag_type == TAG_VIDEO) {
         c.keyframe = is_video_keyframe(head, available);
