@@ -25,9 +25,9 @@ if [ ! -e "$store/.complete" ]; then
     first_picture_recording "$edit" "$kind" && keep "first_$kind"
   done
   sine=(-f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" -ac 2)
-  for spec in "opus Opus source.opus -c:a libopus" "flac fLaC source.ogg -c:a flac" "ac3 ac-3 source.ac3 -c:a ac3" \
+  for recipe in "opus Opus source.opus -c:a libopus" "flac fLaC source.ogg -c:a flac" "ac3 ac-3 source.ac3 -c:a ac3" \
               "eac3 ec-3 source.eac3 -c:a eac3" "aac mp4a source.aac -c:a aac -f adts"; do
-    read -r kind fourcc source enc <<<"$spec"
+    read -r kind fourcc source enc <<<"$recipe"
     ffmpeg -nostdin -y -v error "${sine[@]}" $enc "$work/$source"
     "$edit" audio "$fourcc" "$work/$source" "$work/rec.flv" >/dev/null && cue_file 7500 13000 && keep "audio_$kind"
   done
