@@ -21,10 +21,10 @@ void count_stream(stream_stats& st, const slide_tag& tag)
 void count_video(slide_stats& s, const slide_tag& tag)
 {
     count_stream(s.video, tag);
+    if (tag.data_size == 0 || !is_coded_video_frame(tag.head, tag.head_size))
+        ++s.video.without_frame;
     if (tag.data_size == 0)
         return;
-    if (is_coded_video_frame(tag.head, tag.head_size))
-        ++s.video.frames;
     const bool key = tag.head_size > 0 && frame_type_of(tag.head[0]) == FRAME_KEYFRAME;
     s.last_video_is_keyframe = key;
     if (!key)
@@ -41,8 +41,8 @@ void count_video(slide_stats& s, const slide_tag& tag)
 void count_audio(slide_stats& s, const slide_tag& tag)
 {
     count_stream(s.audio, tag);
-    if (tag.data_size > 0 && classify_config(TAG_AUDIO, tag.head, tag.head_size) == config_kind::none)
-        ++s.audio.frames;
+    if (tag.data_size == 0 || classify_config(TAG_AUDIO, tag.head, tag.head_size) != config_kind::none)
+        ++s.audio.without_frame;
     if (s.aac.unsupported != nullptr && is_aac_config(tag.head, tag.head_size))
         s.aac = parse_audio_specific_config(tag.head + 2, tag.head_size - 2);
     if (!s.has_audio_facts && tag.head_size > 0 && is_extended_header(TAG_AUDIO, tag.head[0]))
@@ -199,8 +199,8 @@ amf_buffer build_once(const slide_stats& s, const std::vector<amf_entry>& record
     const bool video = s.video.tags > 0, audio = s.audio.tags > 0;
     f.boolean("hasMetadata", true);
     // Web players wait for each track these announce.
-    f.boolean("hasVideo", s.video.frames > 0);
-    f.boolean("hasAudio", s.audio.frames > 0);
+    f.boolean("hasVideo", s.video.tags > s.video.without_frame);
+    f.boolean("hasAudio", s.audio.tags > s.audio.without_frame);
     f.boolean("hasKeyframes", video && !s.keyframes.empty() && with_keyframes);
     f.boolean("canSeekToEnd", video && s.last_video_is_keyframe);
     f.number("duration", duration);

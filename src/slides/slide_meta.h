@@ -24,7 +24,10 @@ struct stream_stats {
     std::uint32_t frame_gap = 0; // first non-zero step between timestamps
     std::uint8_t first_byte = 0;
     std::uint32_t fourcc = 0; // of the first tag behind an extended header
-    std::uint64_t frames = 0; // tags that carry pictures or sound, not configuration
+    // Tags that carry no picture or sound (configurations, empty tags), so
+    // counted where the tags that are told one by one are: the plain
+    // frames, most tags, need nothing more.
+    std::uint64_t without_frame = 0;
 };
 
 struct slide_stats {
@@ -96,11 +99,12 @@ inline void add_to_slide(slide_stats& s, bool media, std::uint32_t ts, std::uint
 inline void count_plain_frame(slide_stats& s, std::uint8_t type, std::uint32_t ts, std::uint32_t data_size,
                               std::uint8_t first_byte)
 {
-    stream_stats& st = type == TAG_VIDEO ? s.video : s.audio;
-    add_to_stream(st, ts, data_size, first_byte);
-    ++st.frames;
-    if (type == TAG_VIDEO)
+    if (type == TAG_VIDEO) {
+        add_to_stream(s.video, ts, data_size, first_byte);
         s.last_video_is_keyframe = false;
+    } else {
+        add_to_stream(s.audio, ts, data_size, first_byte);
+    }
     add_to_slide(s, true, ts, TAG_HEADER_SIZE + data_size + PREV_TAG_SIZE_LEN);
 }
 
