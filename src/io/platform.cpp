@@ -8,10 +8,15 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
+#if defined(__linux__)
+#include <sched.h>
+#endif
+#include <thread>
 
 bool seek_file(std::FILE* file, std::uint64_t offset)
 {
@@ -194,4 +199,53 @@ file_id id_of_file(std::FILE* file)
     return fstat(fileno(file), &st) == 0 ? id_of_stat(st) : file_id{};
 }
 
+#endif
+
+unsigned usable_cpu_count()
+{
+#if defined(_WIN32)
+    DWORD_PTR process = 0, system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) != 0 && process != 0) {
+        unsigned count = 0;
+        for (; process != 0; process &= process - 1)
+            ++count;
+        return count;
+    }
+#elif defined(__linux__)
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+    const unsigned count = std::thread::hardware_concurrency();
+    return count > 0 ? count : 1;
+}
+
+#if defined(_WIN32)
+void* load_library(const char* name, std::string& why)
+{
+    HMODULE library = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == nullptr)
+        why = "Windows error " + std::to_string(GetLastError());
+    return reinterpret_cast<void*>(library);
+}
+
+void* library_function(void* library, const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+#else
+void* load_library(const char* name, std::string& why)
+{
+    void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* reason = dlerror();
+        why = reason != nullptr ? reason : "no reason given";
+    }
+    return library;
+}
+
+void* library_function(void* library, const char* name)
+{
+    return dlsym(library, name);
+}
 #endif

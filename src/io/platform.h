@@ -1,6 +1,7 @@
 // The one platform seam: absolute seeks, sizes and reads beyond 2 GiB,
-// cutting a rewritten file to length, replacing one file by another, and
-// telling whether two paths name the same file.
+// cutting a rewritten file to length, replacing one file by another,
+// telling whether two paths name the same file, loading a shared library,
+// and how many processors the process may run on.
 #pragma once
 
 #include <cstdint>
@@ -39,3 +40,13 @@ struct file_id {
 file_id id_of_path(const std::string& path);
 file_id id_of_file(std::FILE* file);
 bool same_file(const file_id& a, const file_id& b);
+
+// The processors this process may run on (its affinity, which taskset or a
+// container may narrow), at least 1.
+unsigned usable_cpu_count();
+
+// A shared library by its file name, and a function of it by name; null
+// (with the loader's reason in why) where it cannot be loaded. On Windows
+// only the program's own folder and the system's are searched.
+void* load_library(const char* name, std::string& why);
+void* library_function(void* library, const char* name);

@@ -1,7 +1,9 @@
 // The codec seam on FFmpeg's libavcodec: its decoders, and libx264, libx265,
-// libaom, libvpx and the native Sorenson H.263 encoder. The libraries are loaded when a
-// slide first needs them: linked in, they and the hundred libraries behind
-// them would cost every run some 15 ms and 16 MiB before its first byte.
+// libaom, libvpx and the native Sorenson H.263 encoder. On Linux the
+// libraries are loaded when a slide first needs them: linked in, they and
+// the hundred libraries behind them would cost every run some 15 ms and
+// 16 MiB before its first byte. The Windows build links its own, which
+// hold only what slidecut uses.
 #include "restart/reencoder.h"
 
 extern "C" {
@@ -10,7 +12,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include <dlfcn.h>
+#include "io/platform.h"
 
 #include <climits>
 #include <cstring>
@@ -34,96 +36,106 @@ struct reencoder {
 
 namespace {
 
-// The functions used, from the libraries of the version built against.
+// The functions used, from the libraries of the version built against, and
+// the library each is in.
+#define SLIDECUT_LIBAV_FUNCTIONS(X)                                                                                    \
+    X(codec, avcodec_find_decoder)                                                                                     \
+    X(codec, avcodec_find_encoder_by_name)                                                                             \
+    X(codec, avcodec_alloc_context3)                                                                                   \
+    X(codec, avcodec_open2)                                                                                            \
+    X(codec, avcodec_free_context)                                                                                     \
+    X(codec, avcodec_send_packet)                                                                                      \
+    X(codec, avcodec_receive_frame)                                                                                    \
+    X(codec, avcodec_send_frame)                                                                                       \
+    X(codec, avcodec_receive_packet)                                                                                   \
+    X(codec, av_packet_alloc)                                                                                          \
+    X(codec, av_packet_free)                                                                                           \
+    X(codec, av_packet_unref)                                                                                          \
+    X(codec, av_new_packet)                                                                                            \
+    X(codec, av_packet_new_side_data)                                                                                  \
+    X(util, av_frame_alloc)                                                                                            \
+    X(util, av_frame_free)                                                                                             \
+    X(util, av_frame_unref)                                                                                            \
+    X(util, av_opt_set)                                                                                                \
+    X(util, av_strerror)                                                                                               \
+    X(util, av_get_pix_fmt_name)                                                                                       \
+    X(util, av_mallocz)                                                                                                \
+    X(util, av_log_set_level)
+
 struct libav_api {
-    decltype(&::avcodec_find_decoder) avcodec_find_decoder;
-    decltype(&::avcodec_find_encoder_by_name) avcodec_find_encoder_by_name;
-    decltype(&::avcodec_alloc_context3) avcodec_alloc_context3;
-    decltype(&::avcodec_open2) avcodec_open2;
-    decltype(&::avcodec_free_context) avcodec_free_context;
-    decltype(&::avcodec_send_packet) avcodec_send_packet;
-    decltype(&::avcodec_receive_frame) avcodec_receive_frame;
-    decltype(&::avcodec_send_frame) avcodec_send_frame;
-    decltype(&::avcodec_receive_packet) avcodec_receive_packet;
-    decltype(&::av_packet_alloc) av_packet_alloc;
-    decltype(&::av_packet_free) av_packet_free;
-    decltype(&::av_packet_unref) av_packet_unref;
-    decltype(&::av_new_packet) av_new_packet;
-    decltype(&::av_packet_new_side_data) av_packet_new_side_data;
-    decltype(&::av_frame_alloc) av_frame_alloc;
-    decltype(&::av_frame_free) av_frame_free;
-    decltype(&::av_frame_unref) av_frame_unref;
-    decltype(&::av_opt_set) av_opt_set;
-    decltype(&::av_strerror) av_strerror;
-    decltype(&::av_get_pix_fmt_name) av_get_pix_fmt_name;
-    decltype(&::av_mallocz) av_mallocz;
-    decltype(&::av_log_set_level) av_log_set_level;
+#define SLIDECUT_MEMBER(library, name) decltype(&::name) name;
+    SLIDECUT_LIBAV_FUNCTIONS(SLIDECUT_MEMBER)
+#undef SLIDECUT_MEMBER
 };
 
+// Why the libraries could not be loaded, once they were tried.
+std::string load_fault;
+const libav_api* lib = nullptr;
+
+#if defined(SLIDECUT_LIBAV_LINKED)
+// Linked in (the Windows build, whose libraries hold only the codecs used
+// and nothing behind them): nothing to load.
+bool load_functions(libav_api& api)
+{
+#define SLIDECUT_TAKE(library, name) api.name = &::name;
+    SLIDECUT_LIBAV_FUNCTIONS(SLIDECUT_TAKE)
+#undef SLIDECUT_TAKE
+    return true;
+}
+#else
 template <typename F>
 bool load(void* library, const char* name, F& function)
 {
-    function = reinterpret_cast<F>(dlsym(library, name));
+    function = reinterpret_cast<F>(library_function(library, name));
     return function != nullptr;
+}
+
+void* open_library(const char* name)
+{
+    std::string why;
+    void* library = load_library(name, why);
+    if (library == nullptr && load_fault.empty())
+        load_fault = std::string(name) + " cannot be loaded (" + why + ")";
+    return library;
 }
 
 #define SLIDECUT_SONAME(name, major) "lib" name ".so." AV_STRINGIFY(major)
 
-// Why the libraries could not be loaded, once they were tried.
-std::string load_fault;
-
-void* open_library(const char* name)
+bool load_functions(libav_api& api)
 {
-    void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr && load_fault.empty()) {
-        const char* reason = dlerror();
-        load_fault = std::string(name) + " cannot be loaded (" + (reason != nullptr ? reason : "no reason given") + ")";
-    }
-    return library;
-}
-
-const libav_api* load_libav()
-{
-    static libav_api api;
-    static bool tried = false, loaded = false;
-    if (tried)
-        return loaded ? &api : nullptr;
-    tried = true;
     void* util = open_library(SLIDECUT_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR));
     void* codec = open_library(SLIDECUT_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR));
-    loaded = util != nullptr && codec != nullptr
-        && load(codec, "avcodec_find_decoder", api.avcodec_find_decoder)
-        && load(codec, "avcodec_find_encoder_by_name", api.avcodec_find_encoder_by_name)
-        && load(codec, "avcodec_alloc_context3", api.avcodec_alloc_context3)
-        && load(codec, "avcodec_open2", api.avcodec_open2)
-        && load(codec, "avcodec_free_context", api.avcodec_free_context)
-        && load(codec, "avcodec_send_packet", api.avcodec_send_packet)
-        && load(codec, "avcodec_receive_frame", api.avcodec_receive_frame)
-        && load(codec, "avcodec_send_frame", api.avcodec_send_frame)
-        && load(codec, "avcodec_receive_packet", api.avcodec_receive_packet)
-        && load(codec, "av_packet_alloc", api.av_packet_alloc)
-        && load(codec, "av_packet_free", api.av_packet_free)
-        && load(codec, "av_packet_unref", api.av_packet_unref)
-        && load(codec, "av_new_packet", api.av_new_packet)
-        && load(codec, "av_packet_new_side_data", api.av_packet_new_side_data)
-        && load(util, "av_frame_alloc", api.av_frame_alloc)
-        && load(util, "av_frame_free", api.av_frame_free)
-        && load(util, "av_frame_unref", api.av_frame_unref)
-        && load(util, "av_opt_set", api.av_opt_set)
-        && load(util, "av_strerror", api.av_strerror)
-        && load(util, "av_get_pix_fmt_name", api.av_get_pix_fmt_name)
-        && load(util, "av_mallocz", api.av_mallocz)
-        && load(util, "av_log_set_level", api.av_log_set_level);
+    if (util == nullptr || codec == nullptr)
+        return false;
+#define SLIDECUT_LOAD(library, name) &&load(library, #name, api.name)
+    return true SLIDECUT_LIBAV_FUNCTIONS(SLIDECUT_LOAD);
+#undef SLIDECUT_LOAD
+}
+#endif
+
+// Loads them and sets lib, or load_fault; once, whichever thread asks first.
+bool load_all()
+{
+    static libav_api api;
+    const bool loaded = load_functions(api);
     // Their own messages would reach the terminal; failures come back
     // through why instead.
     if (loaded)
         api.av_log_set_level(AV_LOG_QUIET);
     else if (load_fault.empty())
         load_fault = "libavcodec " AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR) " lacks functions slidecut uses";
-    return loaded ? &api : nullptr;
+    lib = loaded ? &api : nullptr;
+    return loaded;
 }
 
-const libav_api* lib = nullptr;
+// The threads that make new starts share the libraries; lib and load_fault
+// are written before the first of them returns from here, and only read
+// after.
+const libav_api* load_libav()
+{
+    static const bool loaded = load_all();
+    return loaded ? lib : nullptr;
+}
 
 AVCodecID decoder_id(picture_codec codec)
 {
@@ -359,16 +371,14 @@ std::string codec_library_fault()
 
 bool can_reencode(picture_codec codec)
 {
-    lib = load_libav();
-    return lib != nullptr && lib->avcodec_find_decoder(decoder_id(codec)) != nullptr &&
+    return load_libav() != nullptr && lib->avcodec_find_decoder(decoder_id(codec)) != nullptr &&
            lib->avcodec_find_encoder_by_name(encoder_name(codec)) != nullptr;
 }
 
 reencoder* open_reencoder(picture_codec codec, const std::vector<std::uint8_t>& config, reencode_profile profile,
                           std::string& why)
 {
-    lib = load_libav();
-    if (lib == nullptr) {
+    if (load_libav() == nullptr) {
         why = load_fault;
         return nullptr;
     }

@@ -340,6 +340,34 @@ bool count_range(in_stream& look, const start_source& source, const slide_start&
     return look.error == 0;
 }
 
+std::uint64_t memory_of(const range_cost& cost)
+{
+    return std::uint64_t{cost.picture.width} * cost.picture.height * 3 / 2 * START_PICTURES_HELD + 2 * cost.kept_bytes;
+}
+
+// Returns what it took: all that is left, for a start larger than the
+// budget that goes ahead alone.
+std::uint64_t take_budget(start_budget& budget, std::uint64_t bytes, const std::atomic<int>& stop)
+{
+    std::unique_lock<std::mutex> hold(budget.lock);
+    while (budget.holders > 0 && bytes > budget.left && stop == 0)
+        budget.freed.wait_for(hold, std::chrono::milliseconds(20));
+    const std::uint64_t taken = std::min(bytes, budget.left);
+    budget.left -= taken;
+    ++budget.holders;
+    return taken;
+}
+
+void give_back(start_budget& budget, std::uint64_t taken)
+{
+    {
+        const std::lock_guard<std::mutex> hold(budget.lock);
+        budget.left += taken;
+        --budget.holders;
+    }
+    budget.freed.notify_all();
+}
+
 // What the start would cost, against its bounds, before the work.
 bool within_bounds(const range_cost& cost, std::string& why)
 {
@@ -356,16 +384,9 @@ bool within_bounds(const range_cost& cost, std::string& why)
     return true;
 }
 
-bool walk_and_encode(in_stream& look, const start_source& source, slide_start& start, decode_walk& walk,
-                     std::string& why)
+bool decode_and_encode(in_stream& look, const start_source& source, slide_start& start, decode_walk& walk,
+                       std::string& why)
 {
-    range_cost cost;
-    if (!count_range(look, source, start, cost)) {
-        why = "the recording cannot be read back";
-        return false;
-    }
-    if (!within_bounds(cost, why))
-        return false;
     walk.config = *source.keyframe_config;
     tag_header tag;
     std::vector<std::uint8_t> data;
@@ -408,13 +429,23 @@ bool walk_and_encode(in_stream& look, const start_source& source, slide_start& s
 
 bool encode_slide_start(in_stream& look, const start_source& source, slide_start& start, std::string& why)
 {
-    decode_walk walk;
     if (start.first_tag - source.keyframe_offset > MAX_NEW_RUN_BYTES) {
         why = "its last keyframe lies more than 32 MiB back";
         return false;
     }
-    const bool ok = walk_and_encode(look, source, start, walk, why);
+    range_cost cost;
+    if (!count_range(look, source, start, cost)) {
+        why = "the recording cannot be read back";
+        return false;
+    }
+    if (!within_bounds(cost, why))
+        return false;
+    const std::uint64_t taken = source.budget != nullptr ? take_budget(*source.budget, memory_of(cost), *source.stop) : 0;
+    decode_walk walk;
+    const bool ok = decode_and_encode(look, source, start, walk, why);
     close_reencoder(walk.coder, *source.stop == 0);
+    if (source.budget != nullptr)
+        give_back(*source.budget, taken);
     // The H.264 and HEVC records of the new run hold the recording's
     // parameter sets too, so the frames copied after the next keyframe need
     // no sequence header of their own there. One there would be worse than

@@ -14,8 +14,10 @@
 #include "flv/tag_kind.h"
 #include "io/byte_stream.h"
 
-#include <csignal>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,14 +54,25 @@ start_match match_start(const std::vector<slide_start>& starts, std::uint64_t of
 // The tag where the last of the starts' ranges ends; 0 where none is active.
 std::uint64_t starts_range_end(const std::vector<slide_start>& starts);
 
+// The memory the starts being made at once may take, shared by the threads
+// that make them: a start waits until its share is free, unless no other
+// start holds any (one always goes ahead, whatever its size).
+struct start_budget {
+    std::mutex lock;
+    std::condition_variable freed;
+    std::uint64_t left = 0;
+    unsigned holders = 0;
+};
+
 // Where the new run comes from: the track's last keyframe before the slide
 // (the offset of its tag) and the sequence header (tag data) in force there.
 struct start_source {
     std::uint64_t keyframe_offset;
     const std::vector<std::uint8_t>* keyframe_config;
-    // Set (by a signal) when the run is to stop: the work stops between
-    // frames, and the start is not made.
-    const volatile std::sig_atomic_t* stop;
+    // Set (by a signal, or when the start is no longer wanted) when the work
+    // is to stop: it stops between frames, and the start is not made.
+    const std::atomic<int>* stop;
+    start_budget* budget = nullptr; // none: the start takes what it needs
 };
 
 // What one start may cost, checked before any frame is decoded: the pixels
@@ -68,6 +81,10 @@ struct start_source {
 // ones take in memory until the slide is written.
 constexpr std::uint64_t MAX_START_PIXELS = std::uint64_t{1} << 30;
 constexpr std::size_t MAX_NEW_RUN_BYTES = 32 * 1024 * 1024;
+// What a start holds in memory while it is made, about: the decoder's and
+// the encoder's pictures, START_PICTURES_HELD of them at 1.5 bytes a pixel
+// (8-bit 4:2:0; more for deeper or fuller pictures), and the new frames.
+constexpr std::uint64_t START_PICTURES_HELD = 48;
 // Decodes the track's frames from the source's keyframe up to range_end and
 // encodes those from first_tag on again into start; false (with why) when
 // they cannot be, and then the track starts as cut.

@@ -10,6 +10,7 @@
 #include "slides/slide_name.h"
 #include "slides/slide_plan.h"
 #include "slides/slide_writer.h"
+#include "split/starts_ahead.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -17,18 +18,9 @@
 #include <cstring>
 #include <vector>
 
-volatile std::sig_atomic_t split_stop_signal = 0;
+std::atomic<int> split_stop_signal{0};
 
 namespace {
-
-// The most recent keyframe of a video track (the offset of its tag's
-// header) and the sequence header in force there: where a later slide's new
-// start is decoded from.
-struct track_keyframe {
-    int track;
-    std::uint64_t offset;
-    std::vector<std::uint8_t> config;
-};
 
 struct split_run {
     tag_reader reader;
@@ -43,6 +35,8 @@ struct split_run {
     carried_configs carried;
     std::vector<track_keyframe> keyframes; // of each video track with one so far
     std::vector<slide_start> starts;  // the current slide's frames encoded again, by track
+    starts_ahead* ahead = nullptr;    // later slides' starts, made on other threads once one is made
+    bool ahead_tried = false;
     std::uint64_t starts_end = 0;     // where the last of their ranges ends, 0 without any
     std::vector<carried_tag> new_configs; // their sequence headers
     bool flv_skipped = false; // the current slide holds no frame for a .flv file
@@ -113,6 +107,7 @@ split_result fail_run(split_run& run, split_result result)
         result = failed(split_failure::read_recording, run.reader.in.path, run.reader.in.error);
     discard_out(run.audio.out);
     discard_out(run.flv.out);
+    stop_ahead(run.ahead);
     close_recording(run.reader);
     close_in(run.look);
     return result;
@@ -156,46 +151,60 @@ bool names_an_input(const split_run& run, const std::string& path, split_result&
 // A slide whose first frame a decoder cannot start from gets a start of its
 // own: its frames up to the next keyframe encoded again. Where they cannot
 // be, it starts as cut, and a warning says how far its first keyframe lies.
-void plan_track_start(split_run& run, const slide_range& range, const track_keyframe& keyframe)
+void take_track_start(split_run& run, const slide_range& range, track_start& made)
 {
-    const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
-    if (!frames.has_frame || frames.starts_on_keyframe)
+    if (!made.wanted)
         return;
-    slide_start start;
-    start.track = keyframe.track;
-    start.first_tag = range.first_tag;
-    start.resumes_in_slide = frames.has_keyframe;
-    start.range_end = frames.has_keyframe ? frames.keyframe_offset : frames.end;
-    std::string why;
-    if (encode_slide_start(run.look, {keyframe.offset, &keyframe.config, &split_stop_signal}, start, why)) {
-        run.starts.push_back(std::move(start));
+    if (made.made) {
+        run.starts.push_back(std::move(made.start));
         return;
     }
     if (split_stop_signal != 0)
         return;
     const char* path = run.reader.in.path.c_str();
     // Tags of one track say nothing of tracks; those of Multitrack tags name theirs.
-    const std::string slide = keyframe.track < 0 ? "slide " + std::to_string(run.cur_slide)
-                                                 : "video track " + std::to_string(keyframe.track) + " of slide " +
-                                                       std::to_string(run.cur_slide);
-    if (frames.has_keyframe)
+    const std::string slide = made.track < 0 ? "slide " + std::to_string(run.cur_slide)
+                                             : "video track " + std::to_string(made.track) + " of slide " +
+                                                   std::to_string(run.cur_slide);
+    if (made.frames.has_keyframe)
         warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
                   "cut, and players show its first picture %.3f s after its start, at its first keyframe",
-             path, slide.c_str(), why.c_str(), (frames.keyframe_ts - range.base_ts) / 1000.0);
+             path, slide.c_str(), made.why.c_str(), (made.frames.keyframe_ts - range.base_ts) / 1000.0);
     else
         warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
                   "cut and holds no keyframe, so players may show no picture of it",
-             path, slide.c_str(), why.c_str());
+             path, slide.c_str(), made.why.c_str());
+}
+
+// Once one slide has needed a start, the coming slides' starts are made on
+// as many threads as the process has processors, ahead of the walk.
+void start_ahead_once(split_run& run)
+{
+    const unsigned workers = usable_cpu_count();
+    if (run.ahead_tried || workers < 2 || run.starts.empty())
+        return;
+    run.ahead_tried = true;
+    run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers);
 }
 
 // Each video track with a keyframe so far is looked at; a track without one
-// is cut as it stands: there is no picture to start from.
+// is cut as it stands: there is no picture to start from. The starts made
+// ahead are taken where they were made from what the walk knows now.
 void plan_start(split_run& run, const slide_range& range)
 {
     run.starts.clear();
-    for (const track_keyframe& keyframe : run.keyframes)
-        plan_track_start(run, range, keyframe);
+    slide_starts wanted;
+    wanted.first_tag = range.first_tag;
+    wanted.keyframes = run.keyframes;
+    slide_starts made;
+    if (run.ahead == nullptr || !take_slide_starts(run.ahead, run.cur_slide, wanted, made)) {
+        made = std::move(wanted);
+        make_slide_starts(run.look, range, made, split_stop_signal, budget_of(run.ahead));
+    }
+    for (track_start& track : made.tracks)
+        take_track_start(run, range, track);
     run.starts_end = starts_range_end(run.starts);
+    start_ahead_once(run);
 }
 
 // The slide's onMetaData, from a look ahead over the tags it will hold;
@@ -607,6 +616,7 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
     if (run.reader.in.error != 0)
         return fail_run(run, result);
     check_empty_slide(run);
+    stop_ahead(run.ahead);
     if (close_slide_files(run, result))
         warn_earlier_slides(run);
     close_recording(run.reader);

@@ -1,7 +1,7 @@
 // The run: cut an FLV recording into slide files at the cue file's times.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -21,8 +21,11 @@ struct split_result {
 };
 
 // Set, to the signal's number, by a handler of a signal that asks the run to
-// stop: it stops before its next tag, keeping the slides it finished.
-extern volatile std::sig_atomic_t split_stop_signal;
+// stop: it stops before its next tag, keeping the slides it finished. An
+// atomic, lock-free, so that a handler may set it and the threads that
+// make new starts may read it.
+extern std::atomic<int> split_stop_signal;
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler sets split_stop_signal");
 
 // What a run tells its caller while it goes: the start of each slide after
 // the first, and warnings about the input, which never stop the run.
