@@ -17,6 +17,9 @@
 #include <sched.h>
 #endif
 #include <thread>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 bool seek_file(std::FILE* file, std::uint64_t offset)
 {
@@ -249,3 +252,13 @@ void* library_function(void* library, const char* name)
     return dlsym(library, name);
 }
 #endif
+
+void keep_freed_memory()
+{
+#if defined(__GLIBC__)
+    // Blocks up to 256 MiB come from the heap, and the heap keeps up to
+    // 1 GiB free at its top; the starts' memory budget bounds what they use.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+}

@@ -1,7 +1,7 @@
 // The one platform seam: absolute seeks, sizes and reads beyond 2 GiB,
 // cutting a rewritten file to length, replacing one file by another,
 // telling whether two paths name the same file, loading a shared library,
-// and how many processors the process may run on.
+// how many processors the process may run on, and keeping freed memory.
 #pragma once
 
 #include <cstdint>
@@ -50,3 +50,9 @@ unsigned usable_cpu_count();
 // only the program's own folder and the system's are searched.
 void* load_library(const char* name, std::string& why);
 void* library_function(void* library, const char* name);
+
+// Large blocks freed stay with the process for the next to take, instead of
+// going back to the system and coming again as fresh pages the kernel must
+// clear: each new start decodes and encodes into some 50 pictures' worth of
+// new buffers. Where the C library has no such setting, nothing changes.
+void keep_freed_memory();

@@ -7,6 +7,7 @@
 #include "codecs/vp9.h"
 #include "flv/ex_header.h"
 #include "flv/tag_kind.h"
+#include "io/platform.h"
 #include "restart/reencoder.h"
 
 #include <algorithm>
@@ -440,6 +441,8 @@ bool encode_slide_start(in_stream& look, const start_source& source, slide_start
     }
     if (!within_bounds(cost, why))
         return false;
+    static std::once_flag kept;
+    std::call_once(kept, keep_freed_memory);
     const std::uint64_t taken = source.budget != nullptr ? take_budget(*source.budget, memory_of(cost), *source.stop) : 0;
     decode_walk walk;
     const bool ok = decode_and_encode(look, source, start, walk, why);

@@ -184,7 +184,7 @@ void start_ahead_once(split_run& run)
     if (run.ahead_tried || workers < 2 || run.starts.empty())
         return;
     run.ahead_tried = true;
-    run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers);
+    run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers, run.cur_slide);
 }
 
 // Each video track with a keyframe so far is looked at; a track without one

@@ -202,14 +202,15 @@ void work(starts_ahead& ahead)
 }  // namespace
 
 starts_ahead* start_ahead(const std::string& path, std::uint64_t file_size, const std::vector<std::uint32_t>& cues,
-                          bool video_only, unsigned workers)
+                          bool video_only, unsigned workers, std::int32_t walk_slide)
 {
     auto* ahead = new starts_ahead;
     ahead->path = path;
     ahead->file_size = file_size;
     ahead->cues = &cues;
     ahead->video_only = video_only;
-    ahead->most_jobs = workers + 1;
+    ahead->most_jobs = 2 * workers + 1;
+    ahead->walk_slide = walk_slide;
     ahead->budget.left = STARTS_MEMORY_BUDGET;
     try {
         ahead->scout = std::thread(scout, std::ref(*ahead));

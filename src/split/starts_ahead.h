@@ -54,9 +54,10 @@ constexpr std::uint64_t STARTS_MEMORY_BUDGET = std::uint64_t{768} << 20;
 
 struct starts_ahead;
 // Starts the scout and workers on the recording at path, with the walk's
-// cue list (which outlives them); null where they cannot be started.
+// cue list (which outlives them), for the slides after walk_slide; null
+// where they cannot be started.
 starts_ahead* start_ahead(const std::string& path, std::uint64_t file_size, const std::vector<std::uint32_t>& cues,
-                          bool video_only, unsigned workers);
+                          bool video_only, unsigned workers, std::int32_t walk_slide);
 // The starts made ahead for the slide, when they were made from the same
 // first tag and keyframes the walk has; false where the walk must make them
 // itself. Waits for a job being worked on; a signal (split_stop_signal)
