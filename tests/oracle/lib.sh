@@ -61,6 +61,21 @@ cut_in() {
   cp "$rec" "$work/rec.cue" "$work/$1/"
   "$slidecut" "$work/$1/rec.flv" "$work/$1/rec.cue" "${switch[@]}" >/dev/null 2>"$work/$1.err" ||
     fail "$1: slidecut failed: $(cat "$work/$1.err")"
+  [ -z "${SAME_AS:-}" ] || same_slides_as "$1" "${switch[@]}"
+}
+
+# With SAME_AS naming another build, it cuts the same and its slides must be
+# byte for byte the same files: same_slides_as MODE [SWITCH]
+same_slides_as() {
+  local mode=$1 same=$work/$1.same
+  shift
+  mkdir "$same"
+  cp "$rec" "$work/rec.cue" "$same/"
+  "$SAME_AS" "$same/rec.flv" "$same/rec.cue" "$@" >/dev/null 2>&1 || fail "$mode: $SAME_AS failed"
+  [ "$(cd "$same" && ls rec_*)" = "$(cd "$work/$mode" && ls rec_*)" ] || fail "$mode: other slide files than $SAME_AS's"
+  for f in $(cd "$same" && ls rec_*); do
+    cmp -s "$same/$f" "$work/$mode/$f" || fail "$mode $f differs from $SAME_AS's"
+  done
 }
 
 # A 32 s 320x240 recording with a keyframe every 10 s, of one kind, and its
