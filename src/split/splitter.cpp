@@ -4,6 +4,7 @@
 #include "flv/amf.h"
 #include "flv/tag_reader.h"
 #include "io/platform.h"
+#include "restart/reencoder.h"
 #include "restart/slide_start.h"
 #include "slides/audio_file.h"
 #include "slides/cut_rule.h"
@@ -176,12 +177,20 @@ void take_track_start(split_run& run, const slide_range& range, track_start& mad
              path, slide.c_str(), made.why.c_str());
 }
 
-// Once one slide has needed a start, the coming slides' starts are made on
-// as many threads as the process has processors, ahead of the walk.
-void start_ahead_once(split_run& run)
+// Once a slide needs a start, the coming slides' starts are made on as many
+// threads as the process has processors, ahead of the walk, while the walk
+// makes this one.
+void start_ahead_once(split_run& run, const slide_range& range)
 {
+    if (run.ahead_tried || run.keyframes.empty())
+        return;
     const unsigned workers = usable_cpu_count();
-    if (run.ahead_tried || workers < 2 || run.starts.empty())
+    const bool wanted = std::any_of(run.keyframes.begin(), run.keyframes.end(), [&](const track_keyframe& keyframe) {
+        const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
+        return frames.has_frame && !frames.starts_on_keyframe;
+    });
+    // (The codec library is loaded only once a slide wants it.)
+    if (workers < 2 || !wanted || !codec_library_fault().empty())
         return;
     run.ahead_tried = true;
     run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers, run.cur_slide);
@@ -197,6 +206,7 @@ void plan_start(split_run& run, const slide_range& range)
     wanted.first_tag = range.first_tag;
     wanted.keyframes = run.keyframes;
     slide_starts made;
+    start_ahead_once(run, range);
     if (run.ahead == nullptr || !take_slide_starts(run.ahead, run.cur_slide, wanted, made)) {
         made = std::move(wanted);
         make_slide_starts(run.look, range, made, split_stop_signal, budget_of(run.ahead));
@@ -204,7 +214,6 @@ void plan_start(split_run& run, const slide_range& range)
     for (track_start& track : made.tracks)
         take_track_start(run, range, track);
     run.starts_end = starts_range_end(run.starts);
-    start_ahead_once(run);
 }
 
 // The slide's onMetaData, from a look ahead over the tags it will hold;
