@@ -43,3 +43,16 @@ for input in real small_tags lecture_keys lecture_between; do
            { printf "%s%s", n++ ? "," : "", $1 }' "$dir/$input.cue" >"$dir/$input.times"
 done
 
+# A desktop streamer's recording: 5 min of 1920x1080 at 30 fps, H.264 high
+# profile with B-frames at 6 Mbit/s, a keyframe every 2 s or every 8 s, AAC;
+# cut between keyframes (1 s after one, or 4 s), where slides get new starts.
+make_obs() { # OUTPUT KEYFRAME_SECONDS
+  ffmpeg -nostdin -y -v error -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=300" \
+    -f lavfi -i "sine=frequency=500:sample_rate=48000:duration=300" \
+    -c:v libx264 -preset veryfast -profile:v high -bf 2 -b:v 6M -maxrate 6M -bufsize 12M -g $((30 * $2)) \
+    -keyint_min $((30 * $2)) -sc_threshold 0 -c:a aac -b:a 160k -f flv "$1"
+}
+[ -f "$dir/obs_gop2.flv" ] || { echo "making the 1080p recordings..."; make_obs "$dir/obs_gop2.flv" 2; }
+[ -f "$dir/obs_gop8.flv" ] || make_obs "$dir/obs_gop8.flv" 8
+awk 'BEGIN { for (i = 0; i < 30; i++) print 10 * i + 1 }' >"$dir/obs_gop2.cue"
+awk 'BEGIN { for (i = 0; i < 18; i++) print 16 * i + 4 }' >"$dir/obs_gop8.cue"
