@@ -22,7 +22,7 @@ cp -r "$package" "$work/installed"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 "$wine" cmd /c exit >/dev/null 2>&1 || true # sets up the fresh prefix
 
-for f in slidecut.exe slidecut.txt README.txt licenses/slidecut.txt licenses/ffmpeg.txt licenses/x264.txt licenses/x265.txt; do
+for f in slidecut.exe slidecut.txt README.txt licenses/slidecut.txt licenses/ffmpeg.txt licenses/x264.txt licenses/x265.txt licenses/libvpx.txt licenses/libaom.txt; do
   [ -s "$work/installed/$f" ] || fail "the package holds no $f"
 done
 [ -s "$package.zip" ] || fail "no zip beside the package folder"
