@@ -11,6 +11,7 @@
 #include "restart/reencoder.h"
 
 #include <algorithm>
+#include <chrono>
 
 start_action start_action_of(const slide_start& start, std::uint64_t offset, const tag_class& tag)
 {

@@ -36,8 +36,8 @@ struct split_run {
     carried_configs carried;
     std::vector<track_keyframe> keyframes; // of each video track with one so far
     std::vector<slide_start> starts;  // the current slide's frames encoded again, by track
-    starts_ahead* ahead = nullptr;    // later slides' starts, made on other threads once one is made
-    bool ahead_tried = false;
+    starts_ahead* ahead = nullptr;    // later slides' starts, made on other threads once one is wanted
+    bool ahead_tried = false;         // (or never: one processor, no codec library)
     std::uint64_t starts_end = 0;     // where the last of their ranges ends, 0 without any
     std::vector<carried_tag> new_configs; // their sequence headers
     bool flv_skipped = false; // the current slide holds no frame for a .flv file
@@ -185,15 +185,18 @@ void start_ahead_once(split_run& run, const slide_range& range)
     if (run.ahead_tried || run.keyframes.empty())
         return;
     const unsigned workers = usable_cpu_count();
-    const bool wanted = std::any_of(run.keyframes.begin(), run.keyframes.end(), [&](const track_keyframe& keyframe) {
-        const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
-        return frames.has_frame && !frames.starts_on_keyframe;
-    });
-    // (The codec library is loaded only once a slide wants it.)
-    if (workers < 2 || !wanted || !codec_library_fault().empty())
+    run.ahead_tried = workers < 2;
+    const bool wanted = !run.ahead_tried &&
+        std::any_of(run.keyframes.begin(), run.keyframes.end(), [&](const track_keyframe& keyframe) {
+            const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
+            return frames.has_frame && !frames.starts_on_keyframe;
+        });
+    if (!wanted)
         return;
+    // The codec library is loaded only now that a slide wants it.
     run.ahead_tried = true;
-    run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers, run.cur_slide);
+    if (codec_library_fault().empty())
+        run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers, run.cur_slide);
 }
 
 // Each video track with a keyframe so far is looked at; a track without one
