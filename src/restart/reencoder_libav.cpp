@@ -217,8 +217,8 @@ bool supports_format(const AVCodec* codec, AVPixelFormat format)
 // slides within 1.15 times the recording's bytes, on recordings of each kind
 // (the README has the table): x264 superfast at CRF 26, x265 ultrafast at
 // CRF 26, libaom at its fastest speed; within a preset, the quality with
-// room to spare on the bounds. No setting of libvpx or of Sorenson
-// H.263 meets all three on the 320x240 test recording: VP9 at CRF 30 keeps
+// room to spare on the bounds. No setting of libvpx, x265 or Sorenson
+// H.263 meets all three on the 320x240 test recordings: VP9 at CRF 30 keeps
 // the pictures at 40.5 dB for 1.16 times the bytes, H.263 at quantiser 4
 // with rate-distortion decisions 43 dB for 1.35 times.
 bool open_encoder(reencoder* r, const AVFrame* frame)
