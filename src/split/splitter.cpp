@@ -37,7 +37,7 @@ struct split_run {
     std::vector<track_keyframe> keyframes; // of each video track with one so far
     std::vector<slide_start> starts;  // the current slide's frames encoded again, by track
     starts_ahead* ahead = nullptr;    // later slides' starts, made on other threads once one is wanted
-    bool ahead_tried = false;         // (or never: one processor, no codec library)
+    bool ahead_tried = false;         // a slide has wanted one: the threads started, or cannot be
     std::uint64_t starts_end = 0;     // where the last of their ranges ends, 0 without any
     std::vector<carried_tag> new_configs; // their sequence headers
     bool flv_skipped = false; // the current slide holds no frame for a .flv file
@@ -177,25 +177,18 @@ void take_track_start(split_run& run, const slide_range& range, track_start& mad
              path, slide.c_str(), made.why.c_str());
 }
 
-// Once a slide needs a start, the coming slides' starts are made on as many
-// threads as the process has processors, ahead of the walk, while the walk
-// makes this one.
-void start_ahead_once(split_run& run, const slide_range& range)
+// Once a slide wants a start, the coming slides' starts are made on as
+// many threads as the process has processors, ahead of the walk, while the
+// walk makes this one.
+void start_ahead_once(split_run& run, const slide_starts& found)
 {
-    if (run.ahead_tried || run.keyframes.empty())
+    if (run.ahead_tried ||
+        std::none_of(found.tracks.begin(), found.tracks.end(), [](const track_start& t) { return t.wanted; }))
         return;
-    const unsigned workers = usable_cpu_count();
-    run.ahead_tried = workers < 2;
-    const bool wanted = !run.ahead_tried &&
-        std::any_of(run.keyframes.begin(), run.keyframes.end(), [&](const track_keyframe& keyframe) {
-            const slide_frames frames = find_slide_frames(run.look, range, keyframe.track);
-            return frames.has_frame && !frames.starts_on_keyframe;
-        });
-    if (!wanted)
-        return;
-    // The codec library is loaded only now that a slide wants it.
     run.ahead_tried = true;
-    if (codec_library_fault().empty())
+    // The codec library is loaded only now that a slide wants it.
+    const unsigned workers = usable_cpu_count();
+    if (workers >= 2 && codec_library_fault().empty())
         run.ahead = start_ahead(run.reader.in.path, run.file_size, run.cues, run.separate_audio, workers, run.cur_slide);
 }
 
@@ -205,14 +198,13 @@ void start_ahead_once(split_run& run, const slide_range& range)
 void plan_start(split_run& run, const slide_range& range)
 {
     run.starts.clear();
-    slide_starts wanted;
-    wanted.first_tag = range.first_tag;
-    wanted.keyframes = run.keyframes;
     slide_starts made;
-    start_ahead_once(run, range);
-    if (run.ahead == nullptr || !take_slide_starts(run.ahead, run.cur_slide, wanted, made)) {
-        made = std::move(wanted);
-        make_slide_starts(run.look, range, made, split_stop_signal, budget_of(run.ahead));
+    made.first_tag = range.first_tag;
+    made.keyframes = run.keyframes;
+    if (run.ahead == nullptr || !take_slide_starts(run.ahead, run.cur_slide, made)) {
+        find_wanted_starts(run.look, range, made);
+        start_ahead_once(run, made);
+        encode_wanted_starts(run.look, range, made, split_stop_signal, budget_of(run.ahead));
     }
     for (track_start& track : made.tracks)
         take_track_start(run, range, track);
@@ -309,21 +301,6 @@ move_result open_flv(split_run& run, const tag_header& tag, std::uint64_t tag_of
     return move_result::done;
 }
 
-// The keyframe a later slide's new start of the track is decoded from.
-void note_keyframe(split_run& run, std::uint64_t tag_offset, int track)
-{
-    auto keyframe = std::find_if(run.keyframes.begin(), run.keyframes.end(),
-                                 [track](const track_keyframe& k) { return k.track == track; });
-    if (keyframe == run.keyframes.end())
-        keyframe = run.keyframes.insert(run.keyframes.end(), track_keyframe{track, 0, {}});
-    keyframe->offset = tag_offset;
-    const carried_tag& video = carried_of(run.carried, config_id{config_kind::video, track});
-    if (video.held)
-        keyframe->config = video.data;
-    else
-        keyframe->config.clear();
-}
-
 move_result route_flv(split_run& run, const tag_header& tag, const tag_class& c, std::uint64_t tag_offset,
                       split_result& result)
 {
@@ -335,7 +312,7 @@ move_result route_flv(split_run& run, const tag_header& tag, const tag_class& c,
             return opened;
     }
     if (c.keyframe)
-        note_keyframe(run, tag_offset, c.track);
+        note_keyframe(run.keyframes, run.carried, tag_offset, c.track);
     if (run.flv_skipped)
         return config.kind != config_kind::none ? hold_config(tag, config, in, run.carried)
                                            : result_of(in, nullptr, skip_bytes(in, tag.data_size), tag.data_size);

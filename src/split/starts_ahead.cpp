@@ -17,25 +17,58 @@ bool operator==(const track_keyframe& a, const track_keyframe& b)
     return a.track == b.track && a.offset == b.offset && a.config == b.config;
 }
 
-void make_slide_starts(in_stream& look, const slide_range& range, slide_starts& made, const std::atomic<int>& stop,
-                       start_budget* budget)
+track_keyframe& entry_of(std::vector<track_keyframe>& keyframes, int track)
+{
+    auto entry = std::find_if(keyframes.begin(), keyframes.end(), [track](const track_keyframe& k) { return k.track == track; });
+    return entry != keyframes.end() ? *entry : keyframes.emplace_back(track_keyframe{track, 0, {}});
+}
+
+void note_keyframe(std::vector<track_keyframe>& keyframes, carried_configs& carried, std::uint64_t offset, int track)
+{
+    track_keyframe& keyframe = entry_of(keyframes, track);
+    keyframe.offset = offset;
+    const carried_tag& video = carried_of(carried, config_id{config_kind::video, track});
+    if (video.held)
+        keyframe.config = video.data;
+    else
+        keyframe.config.clear();
+}
+
+void find_wanted_starts(in_stream& look, const slide_range& range, slide_starts& made)
 {
     for (const track_keyframe& keyframe : made.keyframes) {
         track_start track;
         track.track = keyframe.track;
         track.frames = find_slide_frames(look, range, keyframe.track);
         track.wanted = track.frames.has_frame && !track.frames.starts_on_keyframe;
-        if (track.wanted) {
-            slide_start& start = track.start;
-            start.track = keyframe.track;
-            start.first_tag = range.first_tag;
-            start.resumes_in_slide = track.frames.has_keyframe;
-            start.range_end = track.frames.has_keyframe ? track.frames.keyframe_offset : track.frames.end;
-            track.made = encode_slide_start(look, {keyframe.offset, &keyframe.config, &stop, budget}, start, track.why);
-        }
         made.tracks.push_back(std::move(track));
     }
     made.read_failed = look.error != 0;
+}
+
+void encode_wanted_starts(in_stream& look, const slide_range& range, slide_starts& made, const std::atomic<int>& stop,
+                          start_budget* budget)
+{
+    for (std::size_t n = 0; n < made.tracks.size(); ++n) {
+        track_start& track = made.tracks[n];
+        if (!track.wanted)
+            continue;
+        const track_keyframe& keyframe = made.keyframes[n];
+        slide_start& start = track.start;
+        start.track = keyframe.track;
+        start.first_tag = range.first_tag;
+        start.resumes_in_slide = track.frames.has_keyframe;
+        start.range_end = track.frames.has_keyframe ? track.frames.keyframe_offset : track.frames.end;
+        track.made = encode_slide_start(look, {keyframe.offset, &keyframe.config, &stop, budget}, start, track.why);
+    }
+    made.read_failed = look.error != 0;
+}
+
+void make_slide_starts(in_stream& look, const slide_range& range, slide_starts& made, const std::atomic<int>& stop,
+                       start_budget* budget)
+{
+    find_wanted_starts(look, range, made);
+    encode_wanted_starts(look, range, made, stop, budget);
 }
 
 namespace {
@@ -92,35 +125,14 @@ bool queue_job(starts_ahead& ahead, std::int32_t slide, std::uint64_t first_tag,
     return true;
 }
 
-// What the walk will know of a track's keyframes and sequence headers, as it
-// notes and keeps them.
+// What the walk will know of the tracks' keyframes and video sequence
+// headers, noted and kept as the walk notes and keeps them.
 struct scout_state {
     std::int32_t slide = 0;
     bool opened = false; // the slide's first .flv tag has come
     std::vector<track_keyframe> keyframes;
-    std::vector<track_keyframe> configs; // the last sequence header of each track (offset unused)
+    carried_configs carried;
 };
-
-track_keyframe& entry_of(std::vector<track_keyframe>& entries, int track)
-{
-    auto entry = std::find_if(entries.begin(), entries.end(), [track](const track_keyframe& k) { return k.track == track; });
-    return entry != entries.end() ? *entry : entries.emplace_back(track_keyframe{track, 0, {}});
-}
-
-// A sequence header is kept as the walk keeps one: whole, and small enough
-// to carry; others leave the track without one.
-void keep_config(tag_reader& reader, const tag_header& tag, int track, scout_state& state)
-{
-    std::vector<std::uint8_t>& config = entry_of(state.configs, track).config;
-    config.clear();
-    if (tag.data_size > MAX_CARRIED_DATA) {
-        skip_bytes(reader.in, tag.data_size);
-        return;
-    }
-    config.resize(tag.data_size);
-    if (read_bytes(reader.in, config.data(), config.size()) != config.size())
-        config.clear();
-}
 
 // One tag, as the walk will route it: false when the work stops.
 bool scout_tag(starts_ahead& ahead, tag_reader& reader, const tag_header& tag, std::uint64_t offset,
@@ -137,13 +149,10 @@ bool scout_tag(starts_ahead& ahead, tag_reader& reader, const tag_header& tag, s
         if (!state.keyframes.empty() && !queue_job(ahead, slide, offset, tag.timestamp, state.keyframes))
             return false;
     }
-    if (tag.type == TAG_VIDEO && c.keyframe) {
-        track_keyframe& keyframe = entry_of(state.keyframes, c.track);
-        keyframe.offset = offset;
-        keyframe.config = entry_of(state.configs, c.track).config;
-    }
+    if (tag.type == TAG_VIDEO && c.keyframe)
+        note_keyframe(state.keyframes, state.carried, offset, c.track);
     if (tag.type == TAG_VIDEO && c.config.kind == config_kind::video)
-        keep_config(reader, tag, c.config.track, state);
+        hold_config(tag, c.config, reader.in, state.carried);
     else
         skip_bytes(reader.in, tag.data_size);
     return reader.in.error == 0;
@@ -224,7 +233,7 @@ starts_ahead* start_ahead(const std::string& path, std::uint64_t file_size, cons
     return ahead;
 }
 
-bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, const slide_starts& wanted, slide_starts& made)
+bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, slide_starts& starts)
 {
     std::unique_lock<std::mutex> hold(ahead->lock);
     ahead->walk_slide = slide;
@@ -251,9 +260,9 @@ bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, const slide_star
         }
         // One not begun yet is the walk's to make, at once.
         const bool same = job.state == job_state::done && !job.starts.read_failed &&
-                          job.starts.first_tag == wanted.first_tag && job.starts.keyframes == wanted.keyframes;
+                          job.starts.first_tag == starts.first_tag && job.starts.keyframes == starts.keyframes;
         if (same)
-            made = std::move(job.starts);
+            starts = std::move(job.starts);
         jobs.erase(found);
         ahead->changed.notify_all();
         return same;

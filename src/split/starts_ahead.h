@@ -12,6 +12,7 @@
 #include "io/byte_stream.h"
 #include "restart/slide_start.h"
 #include "slides/slide_plan.h"
+#include "slides/slide_writer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,6 +28,9 @@ struct track_keyframe {
     std::vector<std::uint8_t> config;
 };
 bool operator==(const track_keyframe& a, const track_keyframe& b);
+// The keyframe at offset becomes its track's, with the video sequence
+// header kept for the track then: the walk and the scout note them alike.
+void note_keyframe(std::vector<track_keyframe>& keyframes, carried_configs& carried, std::uint64_t offset, int track);
 
 // What became of one track's start: not wanted (the slide has no frame of
 // the track, or starts on a keyframe of it), made, or not made, and why.
@@ -46,6 +50,11 @@ struct slide_starts {
     std::vector<track_start> tracks; // in the keyframes' order
     bool read_failed = false;        // look could not read the recording
 };
+// Which tracks want a start (tracks), then those made (or why not); a
+// worker does both at once.
+void find_wanted_starts(in_stream& look, const slide_range& range, slide_starts& made);
+void encode_wanted_starts(in_stream& look, const slide_range& range, slide_starts& made, const std::atomic<int>& stop,
+                          start_budget* budget);
 void make_slide_starts(in_stream& look, const slide_range& range, slide_starts& made, const std::atomic<int>& stop,
                        start_budget* budget);
 
@@ -58,11 +67,11 @@ struct starts_ahead;
 // where they cannot be started.
 starts_ahead* start_ahead(const std::string& path, std::uint64_t file_size, const std::vector<std::uint32_t>& cues,
                           bool video_only, unsigned workers, std::int32_t walk_slide);
-// The starts made ahead for the slide, when they were made from the same
-// first tag and keyframes the walk has; false where the walk must make them
-// itself. Waits for a job being worked on; a signal (split_stop_signal)
-// ends the wait, with false.
-bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, const slide_starts& wanted, slide_starts& made);
+// The starts made ahead for the slide, in place of starts, when they were
+// made from the first tag and keyframes starts has; false (starts as it
+// was) where the walk must make them itself. Waits for a job being worked
+// on; a signal (split_stop_signal) ends the wait, with false.
+bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, slide_starts& starts);
 // The budget the workers' starts share, for a start the walk makes beside
 // them; null without workers.
 start_budget* budget_of(starts_ahead* ahead);
