@@ -3,8 +3,9 @@
 # Linux build loads: x264, x265, libvpx and libaom as static libraries and
 # FFmpeg's libavcodec and libavutil with only the decoders and encoders
 # slidecut uses. The sources are Debian's own packages of the versions this
-# machine's libavcodec, libx264, libx265, libvpx and libaom are (apt-get source, from deb-src entries
-# for the suites apt already uses). The result is cached outside the clone,
+# machine's libavcodec, libx264, libx265, libvpx and libaom are (apt-get
+# source, from deb-src entries for the suites apt already uses). The
+# result is cached outside the clone,
 # under a key made of those versions, the compiler's and the build options,
 # so a second build takes no time. Prints the prefix (include/, lib/,
 # licenses/, versions).
@@ -15,18 +16,15 @@ cache=${SLIDECUT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/slidecut}
 host=x86_64-w64-mingw32
 jobs=$(nproc)
 
-source_version() { dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null; }
-ffmpeg_version=$(source_version libavcodec59)
-x264_version=$(source_version libx264-164)
-x265_version=$(source_version libx265-199)
-vpx_version=$(source_version libvpx7)
-aom_version=$(source_version libaom3)
-if [ -z "$ffmpeg_version" ] || [ -z "$x264_version" ] || [ -z "$x265_version" ] || [ -z "$vpx_version" ] ||
-   [ -z "$aom_version" ]; then
-  echo "windows-libs.sh: libavcodec59, libx264-164, libx265-199, libvpx7 and libaom3 must be installed:" \
-       "their versions are the ones built" >&2
-  exit 1
-fi
+# Each source package, by the binary package whose installed version is built.
+libraries=("ffmpeg libavcodec59" "x264 libx264-164" "x265 libx265-199" "libvpx libvpx7" "aom libaom3")
+versions=()
+for library in "${libraries[@]}"; do
+  read -r name binary <<<"$library"
+  version=$(dpkg-query -W -f='${source:Version}' "$binary" 2>/dev/null) || true
+  [ -n "$version" ] || { echo "windows-libs.sh: $binary must be installed: its version is the one built" >&2; exit 1; }
+  versions+=("$version")
+done
 compiler=$($host-gcc-posix --version | head -n 1)
 x264_options=(--host=$host --cross-prefix=$host- --enable-static --disable-cli --disable-opencl --disable-lavf
               --disable-swscale --disable-ffms --disable-gpac --disable-lsmash)
@@ -43,9 +41,8 @@ ffmpeg_options=(--target-os=mingw32 --arch=x86_64 --cross-prefix=$host- --enable
                 --disable-network --disable-everything --enable-decoder=flv,h264,hevc,vp9,libaom_av1
                 --enable-encoder=flv,libx264,libx265,libvpx_vp9,libaom_av1 --enable-libx264 --enable-libx265
                 --enable-libvpx --enable-libaom)
-key=$(printf '%s\n' "$ffmpeg_version" "$x264_version" "$x265_version" "$vpx_version" "$aom_version" "$compiler" \
-        "${x264_options[*]}" "${x265_options[*]}" "${vpx_options[*]}" "${aom_options[*]}" "${ffmpeg_options[*]}" |
-      sha256sum | cut -c1-16)
+key=$(printf '%s\n' "${versions[@]}" "$compiler" "${x264_options[*]}" "${x265_options[*]}" "${vpx_options[*]}" \
+        "${aom_options[*]}" "${ffmpeg_options[*]}" | sha256sum | cut -c1-16)
 prefix=$cache/windows-libs-$key
 if [ -f "$prefix/done" ]; then
   echo "$prefix"
@@ -82,8 +79,9 @@ fetch_source() { # PACKAGE VERSION: prints the version fetched
   return 1
 }
 sources=()
-for p in "ffmpeg $ffmpeg_version" "x264 $x264_version" "x265 $x265_version" "libvpx $vpx_version" "aom $aom_version"; do
-  read -r name version <<<"$p"
+for n in "${!libraries[@]}"; do
+  read -r name _ <<<"${libraries[$n]}"
+  version=${versions[$n]}
   found=$(fetch_source "$name" "$version") || { say "no sources of $name $version can be fetched"; exit 1; }
   [ "$found" = "$version" ] || say "$name $version: its sources are gone from the archive; building $found"
   sources+=("$name=$found")
