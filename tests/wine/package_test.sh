@@ -6,13 +6,8 @@
 # system's. Usage: package_test.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 source=$1 work=$2
-wine=$(command -v wine64 || true)
-[ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ -z "$wine" ] || ! command -v nasm >/dev/null; then
-  [ "${CI:-}" != true ] || { echo "FAIL: mingw-w64, wine and nasm are required under CI (scripts/install-deps.sh windows)" >&2; exit 1; }
-  echo "SKIP: mingw-w64, wine or nasm not found (scripts/install-deps.sh windows)" >&2
-  exit 77
-fi
+source "$(dirname "$0")/lib.sh"
+need_windows_tools nasm
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 

@@ -8,16 +8,8 @@
 set -euo pipefail
 slidecut=$1 make_recording=$2 source=$3 work=$4
 
-wine=$(command -v wine64 || true)
-[ -n "$wine" ] || [ ! -x /usr/lib/wine/wine64 ] || wine=/usr/lib/wine/wine64
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [ -z "$wine" ]; then
-  if [ "${CI:-}" = true ]; then
-    echo "FAIL: mingw-w64 and wine are required under CI (Debian packages g++-mingw-w64-x86-64-posix, wine64)" >&2
-    exit 1
-  fi
-  echo "SKIP: mingw-w64 or wine not found (Debian packages g++-mingw-w64-x86-64-posix, wine64)" >&2
-  exit 77
-fi
+source "$(dirname "$0")/lib.sh"
+need_windows_tools
 
 mkdir -p "$work"
 work=$(cd "$work" && pwd) # Windows paths are made from absolute ones

@@ -4,7 +4,7 @@
 # (Z: and backslashes), and the console's CRLF line ends become LF again.
 # SLIDECUT_EXE names the .exe, WINEPREFIX the prefix it runs in.
 set -uo pipefail
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+source "$(dirname "$0")/lib.sh"
 args=()
 for a in "$@"; do
   if [[ $a == /* ]]; then a="Z:${a//\//\\}"; fi
