@@ -28,10 +28,12 @@
 //   to_ivf IN OUT 0          and back: a slide's av01 or vp09 tags as an IVF
 //                            file for ffmpeg, each AV1 sequence header sent
 //                            before the frame after it;
-//   hevc IN.hevc OUT FORM    HEVC access units of an Annex B file without
-//                            B-frames, at 25 fps, as legacy tags (FORM legacy:
-//                            CodecID 12) or behind the extended header (hvc1),
-//                            the parameter sets of the first in an hvcC record;
+//   hevc IN.hevc OUT FORM [TIMES]  HEVC access units of an Annex B file, at
+//                            25 fps without B-frames or at TIMES (a line of
+//                            "dts pts" in ms per frame, in decode order), as
+//                            legacy tags (FORM legacy: CodecID 12) or behind
+//                            the extended header (hvc1), the parameter sets
+//                            of the first in an hvcC record;
 //   to_annexb IN OUT HEADERS and back: a slide's HEVC tags as an Annex B file,
 //                            with the parameter sets of the first sequence
 //                            header only (HEADERS first, as a player that does
@@ -49,6 +51,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -405,8 +408,14 @@ bytes hvcc_of(const bytes& vps, const bytes& sps, const bytes& pps)
     return record;
 }
 
-int hevc_recording(const char* in, const char* out, bool legacy)
+int hevc_recording(const char* in, const char* out, bool legacy, const char* times_path)
 {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> times; // dts, pts
+    if (times_path != nullptr) {
+        std::ifstream lines(times_path);
+        for (std::uint32_t dts = 0, pts = 0; lines >> dts >> pts;)
+            times.emplace_back(dts, pts);
+    }
     bytes sets[3]; // the first VPS, SPS and PPS
     std::vector<bytes> frames;
     std::vector<bool> keys;
@@ -444,8 +453,11 @@ int hevc_recording(const char* in, const char* out, bool legacy)
     std::vector<test_tag> tags = {{9, 0, 0, config}};
     for (std::size_t i = 0; i < frames.size(); ++i) {
         bytes data = head(keys[i], 1);
+        const auto dts = i < times.size() ? times[i].first : static_cast<std::uint32_t>(i * 40);
+        const std::uint32_t cts = i < times.size() ? times[i].second - dts : 0;
+        put_be(data.data() + data.size() - 3, 3, cts);
         data.insert(data.end(), frames[i].begin(), frames[i].end());
-        tags.push_back({9, static_cast<std::uint32_t>(i * 40), 0, data});
+        tags.push_back({9, dts, 0, data});
     }
     write_file(out, make_recording(tags));
     return 0;
@@ -549,7 +561,7 @@ bytes huge_avc_header(const bytes& data)
 
 int main(int argc, char** argv)
 {
-    if (argc != 5)
+    if (argc != 5 && !(argc == 6 && std::string(argv[1]) == "hevc"))
         return 2;
     if (std::string(argv[1]) == "to_avc1" || std::string(argv[1]) == "to_legacy")
         return convert_avc(argv[2], argv[3], std::string(argv[1]) == "to_avc1", std::stoi(argv[4]));
@@ -566,7 +578,7 @@ int main(int argc, char** argv)
         return tags.size() < 2;
     }
     if (std::string(argv[1]) == "hevc")
-        return hevc_recording(argv[2], argv[3], std::string(argv[4]) == "legacy");
+        return hevc_recording(argv[2], argv[3], std::string(argv[4]) == "legacy", argc > 5 ? argv[5] : nullptr);
     if (std::string(argv[1]) == "to_annexb")
         return flv_to_annexb(argv[2], argv[3], std::string(argv[4]) == "all");
     if (std::string(argv[1]) == "av1_opus")

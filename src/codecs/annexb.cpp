@@ -27,6 +27,22 @@ std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size)
     return units;
 }
 
+std::vector<nal_unit> length_prefixed_units(const std::uint8_t* data, std::size_t size, unsigned length_size)
+{
+    std::vector<nal_unit> units;
+    if (length_size < 1 || length_size > 4)
+        return units;
+    for (std::size_t at = 0; size - at >= length_size;) {
+        const std::size_t length = get_be(data + at, static_cast<std::int8_t>(length_size));
+        at += length_size;
+        if (length > size - at)
+            break;
+        units.push_back({data + at, length});
+        at += length;
+    }
+    return units;
+}
+
 std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size)
 {
     std::vector<std::uint8_t> out;

@@ -14,6 +14,10 @@ struct nal_unit {
 // The NAL units of an Annex B stream, start codes left out.
 std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size);
 
+// The NAL units of a frame as FLV carries them, each behind a length of
+// length_size bytes (1 to 4); the units before one that runs past the end.
+std::vector<nal_unit> length_prefixed_units(const std::uint8_t* data, std::size_t size, unsigned length_size);
+
 // The NAL units of an Annex B stream, each behind its 4-byte length.
 std::vector<std::uint8_t> length_prefixed(const std::uint8_t* annexb, std::size_t size);
 

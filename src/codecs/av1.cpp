@@ -112,3 +112,37 @@ bool av1_picture_size(const std::uint8_t* obus, std::size_t size, unsigned& widt
     }
     return false;
 }
+
+namespace {
+
+constexpr unsigned OBU_FRAME_HEADER = 3, OBU_FRAME = 6, KEY_FRAME = 0;
+
+}  // namespace
+
+random_access av1_random_access(const std::uint8_t* obus, std::size_t size)
+{
+    random_access access;
+    bool reduced_still_picture = false;
+    obu o;
+    for (std::size_t pos = 0; next_obu(obus, size, pos, o); pos = o.end) {
+        bit_reader in{obus + o.payload, o.end - o.payload};
+        if (o.type == OBU_SEQUENCE_HEADER) {
+            read_bits(in, 4); // seq_profile, still_picture
+            reduced_still_picture = read_bits(in, 1) == 1;
+            continue;
+        }
+        if (o.type != OBU_FRAME_HEADER && o.type != OBU_FRAME)
+            continue;
+        if (reduced_still_picture) // a key frame, shown
+            return {access_kind::clean, 0};
+        const bool show_existing_frame = read_bits(in, 1) == 1;
+        const unsigned frame_type = read_bits(in, 2);
+        const bool show_frame = read_bits(in, 1) == 1;
+        if (in.short_read)
+            break;
+        access.kind = !show_existing_frame && frame_type == KEY_FRAME && show_frame ? access_kind::clean
+                                                                                   : access_kind::none;
+        break;
+    }
+    return access;
+}

@@ -3,6 +3,8 @@
 // delimiters as coded frames.
 #pragma once
 
+#include "codecs/random_access.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,3 +17,9 @@ std::vector<std::uint8_t> without_temporal_delimiters(const std::uint8_t* unit, 
 
 // The largest picture a sequence header found among the OBUs allows.
 bool av1_picture_size(const std::uint8_t* obus, std::size_t size, unsigned& width, unsigned& height);
+
+// What decoding may begin with at a temporal unit, from its first frame
+// header: a key frame shown at once is clean; a key frame kept to be shown
+// later (a forward key frame), one shown from before, or an intra-only
+// frame is none, since frames around it may refer to others.
+random_access av1_random_access(const std::uint8_t* obus, std::size_t size);

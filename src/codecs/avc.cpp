@@ -177,3 +177,75 @@ bool avc_config_picture_size(const std::uint8_t* record, std::size_t size, unsig
     const std::size_t sps_size = get_be(record + 6, 2);
     return sps_size > 0 && 8 + sps_size <= size && sps_picture_size(record + 8, sps_size, width, height);
 }
+
+namespace {
+
+constexpr unsigned NAL_SLICE = 1, NAL_IDR = 5, NAL_SEI = 6, SEI_RECOVERY_POINT = 6;
+// Enough of a slice for first_mb_in_slice and slice_type.
+constexpr std::size_t SLICE_HEAD = 16;
+
+// An SEI message's type or size: 255s and the byte that ends them.
+bool read_sei_number(const std::vector<std::uint8_t>& rbsp, std::size_t& at, std::size_t& value)
+{
+    value = 0;
+    while (at < rbsp.size() && rbsp[at] == 0xFF) {
+        value += 255;
+        ++at;
+    }
+    if (at >= rbsp.size())
+        return false;
+    value += rbsp[at++];
+    return true;
+}
+
+// recovery_frame_cnt of a recovery point message in an SEI unit.
+bool recovery_frame_count(const nal_unit& sei, unsigned& count)
+{
+    const std::vector<std::uint8_t> rbsp = nal_payload(sei.data, sei.size, 1);
+    std::size_t at = 0, type = 0, size = 0;
+    while (read_sei_number(rbsp, at, type) && read_sei_number(rbsp, at, size) && size <= rbsp.size() - at) {
+        if (type == SEI_RECOVERY_POINT) {
+            bit_reader in{rbsp.data() + at, size};
+            count = read_ue(in);
+            return !in.short_read;
+        }
+        at += size;
+    }
+    return false;
+}
+
+bool is_intra_slice(const nal_unit& slice)
+{
+    const std::vector<std::uint8_t> head = nal_payload(slice.data, std::min(slice.size, SLICE_HEAD), 1);
+    bit_reader in{head.data(), head.size()};
+    read_ue(in); // first_mb_in_slice
+    const unsigned slice_type = read_ue(in) % 5;
+    return !in.short_read && (slice_type == 2 || slice_type == 4); // I, SI
+}
+
+}  // namespace
+
+random_access avc_random_access(const std::uint8_t* frame, std::size_t size, unsigned length_size)
+{
+    random_access access;
+    bool recovery_point = false;
+    unsigned count = 0;
+    for (const nal_unit& unit : length_prefixed_units(frame, size, length_size)) {
+        const unsigned type = unit.size > 0 ? unit.data[0] & 0x1F : 0;
+        if (type == NAL_SEI && !recovery_point)
+            recovery_point = recovery_frame_count(unit, count);
+        if (type != NAL_IDR && type != NAL_SLICE)
+            continue;
+        // The first slice tells for the picture.
+        if (type == NAL_IDR)
+            access.kind = access_kind::clean;
+        else if (recovery_point && count > 0)
+            access = {access_kind::recovery, count};
+        else if (is_intra_slice(unit))
+            access.kind = access_kind::open;
+        else
+            access = {recovery_point ? access_kind::recovery : access_kind::none, count};
+        break;
+    }
+    return access;
+}

@@ -2,6 +2,8 @@
 // that holds its parameter sets.
 #pragma once
 
+#include "codecs/random_access.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,3 +23,10 @@ bool avc_profile_of(const std::vector<std::uint8_t>& record, int& profile, int& 
 // The picture size the first SPS of an AVCDecoderConfigurationRecord tells,
 // its cropping taken off.
 bool avc_config_picture_size(const std::uint8_t* record, std::size_t size, unsigned& width, unsigned& height);
+
+// What decoding may begin with at a frame (NAL units behind lengths of
+// length_size bytes): an IDR is clean; an I picture that is no IDR is open;
+// any other picture with a recovery point SEI is a recovery point, right
+// after its recovery_frame_cnt frames. Reads the SEI and the first slice
+// header, no further.
+random_access avc_random_access(const std::uint8_t* frame, std::size_t size, unsigned length_size);

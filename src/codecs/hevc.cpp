@@ -350,3 +350,42 @@ std::vector<std::uint8_t> hevc_frame(const std::uint8_t* annexb, std::size_t siz
             return {};
     return out;
 }
+
+namespace {
+
+constexpr unsigned NAL_BLA_W_LP = 16, NAL_BLA_N_LP = 18, NAL_IDR_N_LP = 20, NAL_CRA = 21, NAL_FIRST_NON_VCL = 32;
+
+}  // namespace
+
+random_access hevc_random_access(const std::uint8_t* frame, std::size_t size, unsigned length_size)
+{
+    random_access access;
+    for (const nal_unit& unit : length_prefixed_units(frame, size, length_size)) {
+        const unsigned type = nal_type(unit);
+        if (type >= NAL_FIRST_NON_VCL)
+            continue;
+        access.kind = type >= NAL_BLA_W_LP && type <= NAL_IDR_N_LP ? access_kind::clean
+                      : type == NAL_CRA                           ? access_kind::open
+                                                                   : access_kind::none;
+        break;
+    }
+    return access;
+}
+
+std::vector<std::uint8_t> hevc_cra_as_bla(const std::uint8_t* frame, std::size_t size, unsigned length_size)
+{
+    std::vector<std::uint8_t> out(frame, frame + size);
+    bool changed = false;
+    for (const nal_unit& unit : length_prefixed_units(frame, size, length_size)) {
+        if (nal_type(unit) != NAL_CRA)
+            continue;
+        // Bits 1 to 6 of the header's first byte; the forbidden bit and
+        // the layer id's high bit stay.
+        std::uint8_t& head = out[static_cast<std::size_t>(unit.data - frame)];
+        head = static_cast<std::uint8_t>((head & 0x81) | NAL_BLA_N_LP << 1);
+        changed = true;
+    }
+    if (!changed)
+        out.clear();
+    return out;
+}

@@ -3,6 +3,8 @@
 // header, whose SPS tells the picture size, and length-prefixed NAL units.
 #pragma once
 
+#include "codecs/random_access.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,3 +33,13 @@ std::vector<std::uint8_t> hevc_config_record(const std::uint8_t* annexb, std::si
 // An encoded picture (Annex B) as length-prefixed NAL units, renumbered;
 // empty where a unit refers to a parameter set other than 0.
 std::vector<std::uint8_t> hevc_frame(const std::uint8_t* annexb, std::size_t size, const hevc_ids& ids);
+
+// What decoding may begin with at a frame (NAL units behind lengths of
+// length_size bytes), from its first picture unit's type: IDR and BLA are
+// clean, CRA is open (its RASL pictures refer to pictures before it).
+random_access hevc_random_access(const std::uint8_t* frame, std::size_t size, unsigned length_size);
+// The frame with its CRA units made BLA_N_LP, as a splice may: a BLA
+// begins a coded video sequence of its own, so it may follow other
+// pictures and other parameter sets; N_LP, since the leading pictures it
+// had are not behind it any more. Empty where the frame holds no CRA.
+std::vector<std::uint8_t> hevc_cra_as_bla(const std::uint8_t* frame, std::size_t size, unsigned length_size);

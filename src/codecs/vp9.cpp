@@ -37,3 +37,18 @@ bool vp9_picture_size(const std::uint8_t* frame, std::size_t size, unsigned& wid
     height = read_bits(in, 16) + 1;
     return !in.short_read;
 }
+
+random_access vp9_random_access(const std::uint8_t* frame, std::size_t size)
+{
+    bit_reader in{frame, size};
+    if (read_bits(in, 2) != 2) // frame_marker
+        return {};
+    const unsigned profile = read_bits(in, 1) | read_bits(in, 1) << 1;
+    if (profile == 3)
+        read_bits(in, 1);
+    const bool show_existing_frame = read_bits(in, 1) == 1;
+    const bool key = read_bits(in, 1) == 0; // frame_type
+    if (in.short_read)
+        return {};
+    return {!show_existing_frame && key ? access_kind::clean : access_kind::none, 0};
+}

@@ -7,7 +7,9 @@
 #include "codecs/vp9.h"
 #include "flv/ex_header.h"
 #include "flv/tag_kind.h"
+#include "io/big_endian.h"
 #include "io/platform.h"
+#include "restart/codec_use.h"
 #include "restart/reencoder.h"
 
 #include <algorithm>
@@ -47,86 +49,6 @@ std::uint64_t starts_range_end(const std::vector<slide_start>& starts)
 
 namespace {
 
-// How the frames of an FLV video codec reach the codec library: which codec,
-// and how many bytes of FLV header stand before the codec's own in a legacy
-// tag; behind the extended header (a FourCC), the packet's own layout says.
-struct codec_use {
-    unsigned flv_codec;
-    std::uint32_t fourcc; // 0 for a legacy codec id
-    picture_codec codec;
-    std::size_t header;
-};
-constexpr unsigned CODEC_H263 = 2;
-const codec_use codec_uses[] = {
-    {CODEC_H263, 0, picture_codec::h263, 1},
-    {VIDEO_CODEC_AVC, 0, picture_codec::h264, 5},
-    {0, FOURCC_AVC1, picture_codec::h264, 0},
-    {VIDEO_CODEC_HEVC, 0, picture_codec::hevc, 5},
-    {0, FOURCC_HVC1, picture_codec::hevc, 0},
-    {0, FOURCC_AV01, picture_codec::av1, 0},
-    {0, FOURCC_VP09, picture_codec::vp9, 0},
-};
-
-const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
-{
-    // A Multitrack tag of one track holds one codec's frame, as any other;
-    // tags of several tracks are not taken apart.
-    const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
-    if (ex.extended && (!ex.complete || (ex.multitrack && ex.multitrack_type != ONE_TRACK)))
-        return nullptr;
-    for (const codec_use& use : codec_uses)
-        if (ex.extended ? use.fourcc == ex.fourcc : use.fourcc == 0 && use.flv_codec == video_codec_of(data[0]))
-            return &use;
-    return nullptr;
-}
-
-// H.264 and HEVC frames carry a composition time, legacy or extended.
-bool has_composition_time(const codec_use& use)
-{
-    return use.codec == picture_codec::h264 || use.codec == picture_codec::hevc;
-}
-
-// Where the codec's own bytes begin in a tag's data: behind the extended
-// header, and avc1 and hvc1 coded frames' composition time (av01 has none).
-std::size_t codec_offset(const codec_use& use, const std::vector<std::uint8_t>& data)
-{
-    if (use.fourcc == 0)
-        return use.header;
-    const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
-    const bool composition_time = ex.packet_type == VIDEO_EX_CODED_FRAMES && has_composition_time(use);
-    return ex.data_offset + (composition_time ? 3 : 0);
-}
-
-// The codec's own bytes of a tag's data.
-std::vector<std::uint8_t> payload_of(const codec_use& use, const std::vector<std::uint8_t>& data)
-{
-    const std::size_t offset = data.empty() ? 0 : codec_offset(use, data);
-    return data.size() > offset ? std::vector<std::uint8_t>(data.begin() + static_cast<long>(offset), data.end())
-                                : std::vector<std::uint8_t>{};
-}
-
-// The first bytes of a tag slidecut makes for the new run: the legacy video
-// byte and AVC packet type (HEVC's too), or the extended header with its
-// FourCC, for a track of Multitrack tags behind the one-track header.
-std::vector<std::uint8_t> new_tag_head(const codec_use& use, int track, unsigned frame_type, std::uint8_t packet_type)
-{
-    if (use.fourcc == 0) {
-        std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(frame_type << 4 | use.flv_codec)};
-        if (has_composition_time(use))
-            head.push_back(packet_type);
-        return head;
-    }
-    std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(VIDEO_EX_HEADER_BIT | frame_type << 4 | packet_type)};
-    if (track >= 0) {
-        head[0] = static_cast<std::uint8_t>(VIDEO_EX_HEADER_BIT | frame_type << 4 | EX_MULTITRACK_VIDEO);
-        head.push_back(static_cast<std::uint8_t>(ONE_TRACK << 4 | packet_type));
-    }
-    append_be(head, use.fourcc, 4);
-    if (track >= 0)
-        head.push_back(static_cast<std::uint8_t>(track));
-    return head;
-}
-
 // A tag's header, and its data where it is video: the walk needs nothing
 // of the rest.
 bool read_tag(in_stream& look, std::uint64_t offset, tag_header& tag, std::vector<std::uint8_t>& data)
@@ -139,64 +61,47 @@ bool read_tag(in_stream& look, std::uint64_t offset, tag_header& tag, std::vecto
     return data.empty() || read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size();
 }
 
-// The new run as FLV tag data: the sequence header first, then one tag per
-// picture at the timestamps of the tags it replaces (dts, in file order);
-// a picture's composition time is its presentation time less that.
-bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<std::uint32_t>& dts,
-              const std::vector<std::uint8_t>& recording_config, slide_start& start, std::string& why)
+// The new run's sequence header (tag data) into start.config: AV1's and
+// VP9's own, or H.264's and HEVC's parameter sets beside the recording's.
+bool wrap_sequence_header(const codec_use& use, const reencoded_run& run, const std::vector<std::uint8_t>& recording_config,
+                          const hevc_ids& ids, slide_start& start, std::string& why)
 {
-    if (run.pictures.size() != dts.size() || run.pictures.empty()) {
-        why = "the encoder gave " + std::to_string(run.pictures.size()) + " pictures for " +
-              std::to_string(dts.size()) + " frames";
-        return false;
-    }
-    if (!run.pictures[0].key) {
-        why = "the encoder did not start with a keyframe";
-        return false;
-    }
+    std::vector<std::uint8_t> record;
+    std::uint8_t packet_type = VIDEO_EX_SEQUENCE_START;
     if (use.codec == picture_codec::av1) {
         // The encoder's global header, or else the sequence header its first
         // keyframe carries.
-        std::vector<std::uint8_t> record = av1_config_record(run.config.data(), run.config.size());
+        record = av1_config_record(run.config.data(), run.config.size());
         if (record.empty())
             record = av1_config_record(run.pictures[0].data.data(), run.pictures[0].data.size());
         if (record.empty()) {
             why = "the encoder gave no sequence header";
             return false;
         }
-        start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
-        start.config.insert(start.config.end(), record.begin(), record.end());
-    }
-    if (use.codec == picture_codec::vp9) {
+    } else if (use.codec == picture_codec::vp9) {
         // The profile of the first picture's header: bits 5 (low) and 4 (high).
         const std::uint8_t first = run.pictures[0].data.empty() ? 0 : run.pictures[0].data[0];
-        const std::vector<std::uint8_t> record = vp9_config_record((first >> 5 & 1) | (first >> 3 & 2));
-        start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, VIDEO_EX_SEQUENCE_START);
-        start.config.insert(start.config.end(), record.begin(), record.end());
-    }
-    hevc_ids ids;
-    if (use.codec == picture_codec::hevc && !hevc_unused_ids(payload_of(use, recording_config), ids)) {
-        why = "the recording's parameter sets leave no ids free for new ones";
-        return false;
-    }
-    if (has_composition_time(use)) {
+        record = vp9_config_record((first >> 5 & 1) | (first >> 3 & 2));
+    } else if (has_composition_time(use)) {
         // The recording's parameter sets go along, so that the frames copied
         // after the next keyframe parse with the same record: the slide needs
         // no other, and a parser does not always follow a new one.
         const std::vector<std::uint8_t> recording_record = payload_of(use, recording_config);
-        const std::vector<std::uint8_t> record =
-            use.codec == picture_codec::h264
-                ? avc_config_record(run.config.data(), run.config.size(), recording_record)
-                : hevc_config_record(run.config.data(), run.config.size(), ids, recording_record);
+        record = use.codec == picture_codec::h264
+                     ? avc_config_record(run.config.data(), run.config.size(), recording_record)
+                     : hevc_config_record(run.config.data(), run.config.size(), ids, recording_record);
         if (record.empty()) {
             why = "the encoder gave no parameter sets";
             return false;
         }
-        start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, AVC_SEQUENCE_HEADER); // SequenceStart is 0 too
+        packet_type = AVC_SEQUENCE_HEADER; // SequenceStart is 0 too
         if (use.fourcc == 0)
-            start.config.insert(start.config.end(), {0, 0, 0});
-        start.config.insert(start.config.end(), record.begin(), record.end());
+            record.insert(record.begin(), {0, 0, 0}); // composition time
+    } else {
+        return true; // Sorenson H.263 has none
     }
+    start.config = new_tag_head(use, start.track, FRAME_KEYFRAME, packet_type);
+    start.config.insert(start.config.end(), record.begin(), record.end());
     // With the recording's parameter sets beside the encoder's, the record
     // can outgrow what one tag holds.
     if (start.config.size() > MAX_TAG_DATA_SIZE) {
@@ -204,42 +109,108 @@ bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<
               "can hold";
         return false;
     }
+    return true;
+}
+
+// A coded frame's tag data: the head, the composition time where the codec
+// has one (presented at pts, the tag at dts), the codec's bytes.
+bool wrap_frame(const codec_use& use, int track, bool key, std::int64_t pts, std::uint32_t dts,
+                const std::vector<std::uint8_t>& units, std::vector<std::uint8_t>& data, std::string& why)
+{
+    data = new_tag_head(use, track, key ? FRAME_KEYFRAME : 2, AVC_NALU); // CodedFrames is 1 too
+    if (has_composition_time(use)) {
+        const std::int64_t cts = pts - std::int64_t{dts};
+        if (cts < -0x800000 || cts > 0x7FFFFF) {
+            why = "a picture is presented too far from its frame's timestamp";
+            return false;
+        }
+        append_be(data, static_cast<std::uint32_t>(cts) & 0xFFFFFF, 3);
+    }
+    data.insert(data.end(), units.begin(), units.end());
+    return true;
+}
+
+// An encoded picture's units as FLV carries them.
+std::vector<std::uint8_t> picture_units(const codec_use& use, const encoded_picture& picture, const hevc_ids& ids)
+{
+    const std::uint8_t* bytes = picture.data.data();
+    const std::size_t size = picture.data.size();
+    switch (use.codec) {
+    case picture_codec::h264: return length_prefixed(bytes, size);
+    case picture_codec::hevc: return hevc_frame(bytes, size, ids);
+    case picture_codec::av1: return without_temporal_delimiters(bytes, size);
+    default: return picture.data;
+    }
+}
+
+// The CRA the new run's end meets, as a BLA: the recording's frame, its
+// type changed, in the last of the replaced tags' places.
+struct bla_joint {
+    std::vector<std::uint8_t> data; // the CRA's tag data
+    std::vector<std::uint8_t> config; // the recording's sequence header in force there
+    std::int64_t pts = 0;
+};
+
+bool wrap_bla(const codec_use& use, int track, const bla_joint& cra, std::uint32_t dts, std::vector<std::uint8_t>& data,
+              std::string& why)
+{
+    const std::size_t offset = std::min(codec_offset(use, cra.data), cra.data.size());
+    const std::vector<std::uint8_t> units =
+        hevc_cra_as_bla(cra.data.data() + offset, cra.data.size() - offset, nal_length_size(use, cra.config));
+    if (units.empty()) {
+        why = "its CRA picture cannot be made a BLA";
+        return false;
+    }
+    return wrap_frame(use, track, true, cra.pts, dts, units, data, why);
+}
+
+// The new run as FLV tag data: the sequence header first, then one tag per
+// picture at the timestamps of the tags it replaces (dts, in file order);
+// a picture's composition time is its presentation time less that. Where
+// the run ends at a CRA, the CRA as a BLA takes the last place.
+bool wrap_run(const codec_use& use, const reencoded_run& run, const std::vector<std::uint32_t>& dts,
+              const std::vector<std::uint8_t>& recording_config, const bla_joint* bla, slide_start& start,
+              std::string& why)
+{
+    const std::size_t places = dts.size() - (bla != nullptr ? 1 : 0);
+    if (run.pictures.size() != places || run.pictures.empty()) {
+        why = "the encoder gave " + std::to_string(run.pictures.size()) + " pictures for " + std::to_string(places) +
+              " frames";
+        return false;
+    }
+    if (!run.pictures[0].key) {
+        why = "the encoder did not start with a keyframe";
+        return false;
+    }
+    hevc_ids ids;
+    if (use.codec == picture_codec::hevc && !hevc_unused_ids(payload_of(use, recording_config), ids)) {
+        why = "the recording's parameter sets leave no ids free for new ones";
+        return false;
+    }
+    if (!wrap_sequence_header(use, run, recording_config, ids, start, why))
+        return false;
     std::size_t total = start.config.size();
+    start.frames.resize(dts.size());
     for (std::size_t j = 0; j < dts.size(); ++j) {
-        const encoded_picture& picture = run.pictures[j];
-        const unsigned frame_type = picture.key ? FRAME_KEYFRAME : 2;
-        std::vector<std::uint8_t> data = new_tag_head(use, start.track, frame_type, AVC_NALU); // CodedFrames is 1 too
-        if (has_composition_time(use)) {
-            const std::int64_t cts = picture.pts - std::int64_t{dts[j]};
-            if (cts < -0x800000 || cts > 0x7FFFFF) {
-                why = "a picture is presented too far from its frame's timestamp";
+        std::vector<std::uint8_t>& data = start.frames[j];
+        if (j == places) {
+            if (!wrap_bla(use, start.track, *bla, dts[j], data, why))
                 return false;
-            }
-            const auto field = static_cast<std::uint32_t>(cts) & 0xFFFFFF;
-            const std::uint8_t cts_bytes[] = {static_cast<std::uint8_t>(field >> 16), static_cast<std::uint8_t>(field >> 8),
-                                              static_cast<std::uint8_t>(field)};
-            const std::vector<std::uint8_t> units =
-                use.codec == picture_codec::h264 ? length_prefixed(picture.data.data(), picture.data.size())
-                                                 : hevc_frame(picture.data.data(), picture.data.size(), ids);
-            if (units.empty()) {
+        } else {
+            const encoded_picture& picture = run.pictures[j];
+            const std::vector<std::uint8_t> units = picture_units(use, picture, ids);
+            if (units.empty() && has_composition_time(use)) {
                 why = "the encoder's frames refer to parameter sets it did not give";
                 return false;
             }
-            data.reserve(data.size() + 3 + units.size());
-            data.insert(data.end(), std::begin(cts_bytes), std::end(cts_bytes));
-            data.insert(data.end(), units.begin(), units.end());
-        } else if (use.codec == picture_codec::av1) {
-            const std::vector<std::uint8_t> units = without_temporal_delimiters(picture.data.data(), picture.data.size());
-            data.insert(data.end(), units.begin(), units.end());
-        } else {
-            data.insert(data.end(), picture.data.begin(), picture.data.end());
+            if (!wrap_frame(use, start.track, picture.key, picture.pts, dts[j], units, data, why))
+                return false;
         }
         total += data.size();
         if (data.size() > MAX_TAG_DATA_SIZE || total > MAX_NEW_RUN_BYTES) {
             why = "the frames encoded again pass 32 MiB";
             return false;
         }
-        start.frames.push_back(std::move(data));
     }
     return true;
 }
@@ -261,7 +232,8 @@ struct decode_walk {
     const codec_use* use = nullptr;
     reencoder* coder = nullptr;
     std::vector<std::uint8_t> config;
-    std::vector<std::uint32_t> dts; // of the frames encoded again
+    std::vector<std::uint32_t> dts; // of the tags the new run's frames replace
+    bla_joint bla;                  // where the run ends at a CRA
 };
 
 bool feed_frame(decode_walk& walk, const tag_header& tag, const std::vector<std::uint8_t>& data, bool keep,
@@ -312,34 +284,90 @@ struct range_cost {
     picture_size picture;
 };
 
+// A step over the track's coded frames from their headers and first bytes,
+// up to end: the frame's tag at offset, its timestamp and presentation
+// time. False past the last.
+struct frame_step {
+    std::uint64_t offset = 0, next = 0;
+    tag_header tag;
+    std::int64_t pts = 0;
+};
+
+bool next_track_frame(in_stream& look, int track, std::uint64_t end, frame_step& step)
+{
+    for (step.offset = step.next; step.offset < end;) {
+        std::uint8_t bytes[TAG_HEADER_SIZE + TAG_HEAD_SIZE];
+        const std::size_t got = read_at(look, step.offset, bytes, sizeof bytes);
+        if (got < TAG_HEADER_SIZE)
+            return false;
+        step.tag = decode_tag_header(bytes);
+        step.next = step.offset + TAG_HEADER_SIZE + step.tag.data_size + PREV_TAG_SIZE_LEN;
+        const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
+        const std::size_t head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, step.tag.data_size);
+        if (step.tag.type == TAG_VIDEO && video_track_of(head, head_size) == track &&
+            is_coded_video_frame(head, head_size)) {
+            step.pts = std::int64_t{step.tag.timestamp} + composition_time_ms(head, head_size);
+            return true;
+        }
+        step.offset = step.next;
+    }
+    return false;
+}
+
 bool count_range(in_stream& look, const start_source& source, const slide_start& start, range_cost& cost)
 {
     const std::vector<std::uint8_t>& config = *source.keyframe_config;
     picture_size_of(config.data(), config.size(), cost.picture);
-    tag_header tag;
-    for (std::uint64_t offset = source.keyframe_offset; offset < start.range_end;
-         offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN) {
-        std::uint8_t bytes[TAG_HEADER_SIZE + TAG_HEAD_SIZE];
-        const std::size_t got = read_at(look, offset, bytes, sizeof bytes);
-        if (got < TAG_HEADER_SIZE)
-            break;
-        tag = decode_tag_header(bytes);
-        const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
-        const std::size_t head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, tag.data_size);
-        if (tag.type != TAG_VIDEO || video_track_of(head, head_size) != start.track ||
-            !is_coded_video_frame(head, head_size))
-            continue;
+    frame_step step;
+    step.next = source.keyframe_offset;
+    while (next_track_frame(look, start.track, start.range_end, step)) {
         if (cost.decoded++ == 0 && cost.picture.width == 0) {
-            std::vector<std::uint8_t> data(tag.data_size);
-            if (read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size())
+            std::vector<std::uint8_t> data(step.tag.data_size);
+            if (read_at(look, step.offset + TAG_HEADER_SIZE, data.data(), data.size()) == data.size())
                 picture_size_of(data.data(), data.size(), cost.picture);
         }
-        if (offset >= start.first_tag) {
+        if (step.offset >= start.first_tag) {
             ++cost.kept;
-            cost.kept_bytes += tag.data_size;
+            cost.kept_bytes += step.tag.data_size;
         }
     }
     return look.error == 0;
+}
+
+// Whether decoding from a keyframe of this access leaves the first frame
+// encoded again wrong: one of the keyframe's leading pictures (shown before
+// it, they may refer to pictures before it), or a frame before a recovery
+// point's pictures are right.
+bool first_kept_wrong(in_stream& look, std::uint64_t keyframe, const random_access& access, const slide_start& start)
+{
+    if (access.kind == access_kind::none)
+        return true;
+    frame_step step;
+    step.next = keyframe;
+    std::int64_t keyframe_pts = 0;
+    for (unsigned frames = 0; next_track_frame(look, start.track, start.range_end, step); ++frames) {
+        if (frames == 0)
+            keyframe_pts = step.pts;
+        if (step.offset >= start.first_tag && step.offset != start.bla_tag)
+            return access.kind == access_kind::open ? step.pts < keyframe_pts : frames < access.recovery_frames;
+    }
+    return false;
+}
+
+// Where decoding begins: the track's last keyframe, or the one before it
+// where decoding from the last would not give the first frame right.
+start_source decoding_source(in_stream& look, const start_source& source, const slide_start& start)
+{
+    if (source.earlier_config == nullptr)
+        return source;
+    const random_access access = tag_access(look, source.keyframe_offset, *source.keyframe_config);
+    if (access.kind == access_kind::clean || access.kind == access_kind::unknown ||
+        !first_kept_wrong(look, source.keyframe_offset, access, start))
+        return source;
+    start_source earlier = source;
+    earlier.keyframe_offset = source.earlier_offset;
+    earlier.keyframe_config = source.earlier_config;
+    return earlier;
 }
 
 std::uint64_t memory_of(const range_cost& cost)
@@ -386,6 +414,16 @@ bool within_bounds(const range_cost& cost, std::string& why)
     return true;
 }
 
+// The CRA where the new run ends: decoded as a reference, its place the
+// last of the run's.
+void take_bla(decode_walk& walk, const tag_header& tag, std::vector<std::uint8_t>& data)
+{
+    walk.bla.pts = std::int64_t{tag.timestamp} + composition_time_ms(data.data(), data.size());
+    walk.bla.config = walk.config;
+    walk.bla.data.swap(data);
+    walk.dts.push_back(tag.timestamp);
+}
+
 bool decode_and_encode(in_stream& look, const start_source& source, slide_start& start, decode_walk& walk,
                        std::string& why)
 {
@@ -414,9 +452,11 @@ bool decode_and_encode(in_stream& look, const start_source& source, slide_start&
             const std::vector<std::uint8_t> record = walk.use != nullptr ? payload_of(*walk.use, data) : data;
             if (walk.coder != nullptr && !record.empty())
                 reencoder_config(walk.coder, record.data(), record.size());
-        } else if (is_coded_video_frame(data.data(), data.size()) &&
-                   !feed_frame(walk, tag, data, offset >= start.first_tag, why)) {
-            return false;
+        } else if (is_coded_video_frame(data.data(), data.size())) {
+            if (!feed_frame(walk, tag, data, offset >= start.first_tag && offset != start.bla_tag, why))
+                return false;
+            if (offset == start.bla_tag)
+                take_bla(walk, tag, data);
         }
     }
     reencoded_run run;
@@ -424,13 +464,19 @@ bool decode_and_encode(in_stream& look, const start_source& source, slide_start&
         why = "it holds no frame to decode";
         return false;
     }
-    return finish_reencoder(walk.coder, run, why) && wrap_run(*walk.use, run, walk.dts, walk.config, start, why);
+    const bla_joint* bla = start.bla_tag != 0 ? &walk.bla : nullptr;
+    if (bla != nullptr && walk.bla.data.empty()) {
+        why = "the recording ends before its CRA picture";
+        return false;
+    }
+    return finish_reencoder(walk.coder, run, why) && wrap_run(*walk.use, run, walk.dts, walk.config, bla, start, why);
 }
 
 }  // namespace
 
-bool encode_slide_start(in_stream& look, const start_source& source, slide_start& start, std::string& why)
+bool encode_slide_start(in_stream& look, const start_source& given, slide_start& start, std::string& why)
 {
+    const start_source source = decoding_source(look, given, start);
     if (start.first_tag - source.keyframe_offset > MAX_NEW_RUN_BYTES) {
         why = "its last keyframe lies more than 32 MiB back";
         return false;

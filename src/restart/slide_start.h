@@ -27,6 +27,9 @@ struct slide_start {
     std::uint64_t first_tag = 0; // the slide's first .flv tag
     std::uint64_t range_end = 0; // the tag where copying resumes, or the slide's end
     bool resumes_in_slide = false; // range_end is a keyframe of this slide
+    // An HEVC CRA within the range, whose leading pictures (up to range_end)
+    // the new run takes: the last of the new frames is the CRA as a BLA.
+    std::uint64_t bla_tag = 0;
     std::vector<std::uint8_t> config;        // tag data of the new sequence header; empty where the codec has none
     // Tag data of the recording's header in force at range_end, written
     // there; empty where the new run's header holds the recording's
@@ -65,10 +68,15 @@ struct start_budget {
 };
 
 // Where the new run comes from: the track's last keyframe before the slide
-// (the offset of its tag) and the sequence header (tag data) in force there.
+// (the offset of its tag) and the sequence header (tag data) in force
+// there; and the one before it, for where decoding from the last does not
+// give the slide's first pictures right (its leading pictures, or a
+// recovery point's first frames). earlier_config is null without one.
 struct start_source {
     std::uint64_t keyframe_offset;
     const std::vector<std::uint8_t>* keyframe_config;
+    std::uint64_t earlier_offset;
+    const std::vector<std::uint8_t>* earlier_config;
     // Set (by a signal, or when the start is no longer wanted) when the work
     // is to stop: it stops between frames, and the start is not made.
     const std::atomic<int>* stop;

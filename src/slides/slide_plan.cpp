@@ -68,26 +68,88 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
 
 }  // namespace
 
-slide_frames find_slide_frames(in_stream& look, const slide_range& range, int track)
+namespace {
+
+// The track's coded frame at the walk's step, if it is one.
+bool is_track_frame(const range_walk& walk, int track)
+{
+    return walk.tag.type == TAG_VIDEO && is_coded_video_frame(walk.head, walk.head_size) &&
+           video_track_of(walk.head, walk.head_size) == track;
+}
+
+std::int64_t presentation_time(const range_walk& walk)
+{
+    return std::int64_t{walk.tag.timestamp} + composition_time_ms(walk.head, walk.head_size);
+}
+
+std::vector<std::uint8_t> tag_data_at(in_stream& look, const range_walk& walk)
+{
+    std::vector<std::uint8_t> data(walk.tag.data_size);
+    data.resize(read_at(look, walk.offset + TAG_HEADER_SIZE, data.data(), data.size()));
+    return data;
+}
+
+}  // namespace
+
+leading_pictures leading_pictures_of(in_stream& look, const slide_range& range, std::uint64_t offset, int track)
+{
+    leading_pictures leading;
+    range_walk walk;
+    walk.offset = offset;
+    if (!next_in_range(look, range, walk))
+        return leading;
+    const std::int64_t shown = presentation_time(walk);
+    walk.first = false;
+    for (walk.offset += TAG_HEADER_SIZE + walk.tag.data_size + PREV_TAG_SIZE_LEN; next_in_range(look, range, walk);
+         walk.offset += TAG_HEADER_SIZE + walk.tag.data_size + PREV_TAG_SIZE_LEN) {
+        if (!is_track_frame(walk, track))
+            continue;
+        if (presentation_time(walk) >= shown) {
+            leading.end = walk.offset;
+            return leading;
+        }
+        ++leading.count;
+    }
+    return leading;
+}
+
+slide_frames find_slide_frames(in_stream& look, const slide_range& range, int track,
+                               const std::vector<std::uint8_t>& config)
 {
     slide_frames frames;
     range_walk walk;
     walk.offset = range.first_tag;
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
-        if (tag.type == TAG_VIDEO && is_coded_video_frame(walk.head, walk.head_size) &&
-            video_track_of(walk.head, walk.head_size) == track) {
-            const bool key = is_video_keyframe(walk.head, walk.head_size);
-            if (!frames.has_frame) {
-                frames.has_frame = true;
-                frames.starts_on_keyframe = key;
-                if (key)
+        if (is_track_frame(walk, track)) {
+            const bool first = !frames.has_frame;
+            frames.has_frame = true;
+            if (is_video_keyframe(walk.head, walk.head_size)) {
+                const std::vector<std::uint8_t> data = tag_data_at(look, walk);
+                const random_access access = frame_access(data, config);
+                const joint_kind joint = joint_of(access, data);
+                // A CRA first is taken for a BLA by decoders, which drop
+                // its leading pictures: without any, it is clean.
+                const leading_pictures leading =
+                    joint == joint_kind::as_bla ? leading_pictures_of(look, range, walk.offset, track) : leading_pictures{};
+                const std::uint64_t leading_end = leading.end;
+                if (first) {
+                    frames.first_access = access;
+                    frames.starts_on_keyframe =
+                        joint == joint_kind::as_is || (joint == joint_kind::as_bla && leading.count == 0);
+                    if (frames.starts_on_keyframe)
+                        return frames;
+                }
+                if (joint == joint_kind::as_is || (joint == joint_kind::as_bla && leading_end != 0)) {
+                    frames.has_keyframe = true;
+                    frames.keyframe_offset = walk.offset;
+                    frames.keyframe_ts = tag.timestamp;
+                    frames.resume_offset = joint == joint_kind::as_is ? walk.offset : leading_end;
+                    frames.resume_as_bla = joint == joint_kind::as_bla;
                     return frames;
-            } else if (key) {
-                frames.has_keyframe = true;
-                frames.keyframe_offset = walk.offset;
-                frames.keyframe_ts = tag.timestamp;
-                return frames;
+                }
+                if (!first)
+                    ++frames.passed_keyframes;
             }
         }
         walk.offset += TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;

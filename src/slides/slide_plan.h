@@ -6,6 +6,7 @@
 
 #include "flv/flv_format.h"
 #include "io/byte_stream.h"
+#include "restart/codec_use.h"
 #include "restart/slide_start.h"
 #include "slides/slide_meta.h"
 
@@ -30,16 +31,35 @@ struct slide_range {
 };
 
 // The slide's first coded video frame of a track (as video_track_of gives
-// it) and the track's first keyframe after it, from a walk over its tags.
+// it) and where the recording's frames may follow a new run: the track's
+// first keyframe after it, in the slide, that copying may resume at. A
+// keyframe flag alone does not make a clean start: the frame's own units
+// say what it is, read with the track's sequence header (config, tag
+// data) in force.
 struct slide_frames {
     bool has_frame = false;
-    bool starts_on_keyframe = false;
-    bool has_keyframe = false; // a keyframe after the first frame, in the slide
+    bool starts_on_keyframe = false; // flagged, and decoders may begin there as it stands
+    random_access first_access;      // of the first frame, where it is flagged
+    bool has_keyframe = false;       // a keyframe copying may resume at, in the slide
     std::uint64_t keyframe_offset = 0;
     std::uint32_t keyframe_ts = 0;
+    // Where copying resumes: the keyframe, or (an HEVC CRA, which becomes
+    // a BLA) the frame after its leading pictures, which the new run takes.
+    std::uint64_t resume_offset = 0;
+    bool resume_as_bla = false;
+    unsigned passed_keyframes = 0; // flagged keyframes before it that copying may not resume at
     std::uint64_t end = 0; // without such a keyframe: where the slide ends
 };
-slide_frames find_slide_frames(in_stream& look, const slide_range& range, int track);
+slide_frames find_slide_frames(in_stream& look, const slide_range& range, int track,
+                               const std::vector<std::uint8_t>& config);
+// Of an open keyframe (the tag at offset), the frames of its track after it
+// that are shown before it: how many, and the first frame after them (0
+// where they run past the slide).
+struct leading_pictures {
+    unsigned count = 0;
+    std::uint64_t end = 0;
+};
+leading_pictures leading_pictures_of(in_stream& look, const slide_range& range, std::uint64_t offset, int track);
 
 // Counts the tags of the slide that go to its .flv file, up to the tag that
 // begins the next slide or the end of the recording, with the tags of its

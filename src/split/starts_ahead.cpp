@@ -14,18 +14,21 @@
 
 bool operator==(const track_keyframe& a, const track_keyframe& b)
 {
-    return a.track == b.track && a.offset == b.offset && a.config == b.config;
-}
-
-track_keyframe& entry_of(std::vector<track_keyframe>& keyframes, int track)
-{
-    auto entry = std::find_if(keyframes.begin(), keyframes.end(), [track](const track_keyframe& k) { return k.track == track; });
-    return entry != keyframes.end() ? *entry : keyframes.emplace_back(track_keyframe{track, 0, {}});
+    return a.track == b.track && a.offset == b.offset && a.config == b.config && a.has_earlier == b.has_earlier &&
+           a.earlier_offset == b.earlier_offset && a.earlier_config == b.earlier_config;
 }
 
 void note_keyframe(std::vector<track_keyframe>& keyframes, carried_configs& carried, std::uint64_t offset, int track)
 {
-    track_keyframe& keyframe = entry_of(keyframes, track);
+    auto entry = std::find_if(keyframes.begin(), keyframes.end(), [track](const track_keyframe& k) { return k.track == track; });
+    if (entry == keyframes.end()) {
+        entry = keyframes.insert(keyframes.end(), track_keyframe{track, 0, {}, false, 0, {}});
+    } else {
+        entry->has_earlier = true;
+        entry->earlier_offset = entry->offset;
+        entry->earlier_config.swap(entry->config);
+    }
+    track_keyframe& keyframe = *entry;
     keyframe.offset = offset;
     const carried_tag& video = carried_of(carried, config_id{config_kind::video, track});
     if (video.held)
@@ -39,7 +42,7 @@ void find_wanted_starts(in_stream& look, const slide_range& range, slide_starts&
     for (const track_keyframe& keyframe : made.keyframes) {
         track_start track;
         track.track = keyframe.track;
-        track.frames = find_slide_frames(look, range, keyframe.track);
+        track.frames = find_slide_frames(look, range, keyframe.track, keyframe.config);
         track.wanted = track.frames.has_frame && !track.frames.starts_on_keyframe;
         made.tracks.push_back(std::move(track));
     }
@@ -57,9 +60,13 @@ void encode_wanted_starts(in_stream& look, const slide_range& range, slide_start
         slide_start& start = track.start;
         start.track = keyframe.track;
         start.first_tag = range.first_tag;
-        start.resumes_in_slide = track.frames.has_keyframe;
-        start.range_end = track.frames.has_keyframe ? track.frames.keyframe_offset : track.frames.end;
-        track.made = encode_slide_start(look, {keyframe.offset, &keyframe.config, &stop, budget}, start, track.why);
+        const slide_frames& frames = track.frames;
+        start.resumes_in_slide = frames.has_keyframe;
+        start.range_end = frames.has_keyframe ? frames.resume_offset : frames.end;
+        start.bla_tag = frames.resume_as_bla ? frames.keyframe_offset : 0;
+        const start_source source{keyframe.offset, &keyframe.config, keyframe.earlier_offset,
+                                  keyframe.has_earlier ? &keyframe.earlier_config : nullptr, &stop, budget};
+        track.made = encode_slide_start(look, source, start, track.why);
     }
     made.read_failed = look.error != 0;
 }

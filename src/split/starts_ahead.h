@@ -20,12 +20,15 @@
 #include <vector>
 
 // The most recent keyframe of a video track (the offset of its tag's
-// header) and the sequence header in force there: where a later slide's new
-// start is decoded from.
+// header) and the sequence header in force there, and the one before it:
+// where a later slide's new start is decoded from.
 struct track_keyframe {
     int track;
     std::uint64_t offset;
     std::vector<std::uint8_t> config;
+    bool has_earlier = false;
+    std::uint64_t earlier_offset = 0;
+    std::vector<std::uint8_t> earlier_config;
 };
 bool operator==(const track_keyframe& a, const track_keyframe& b);
 // The keyframe at offset becomes its track's, with the video sequence

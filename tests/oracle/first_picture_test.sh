@@ -23,22 +23,7 @@ for track in $tracks; do
     from=$([ "$n" -gt 0 ] && echo "${cues[$((n - 1))]}" || echo -1)
     to=${cues[$n]:-999999999}
     slide="$work/$mode/rec_$n.flv"
-    if [[ $kind == avc1* ]] && [ -e "$slide" ]; then
-      "$edit" to_legacy "$slide" "$work/$mode/legacy_${n}_$track.flv" "$track" ||
-        fail "$mode rec_$n.flv: not avc1 as expected"
-      slide="$work/$mode/legacy_${n}_$track.flv"
-    elif { [ "$kind" = av1 ] || [ "$kind" = vp9 ]; } && [ -e "$slide" ]; then
-      "$edit" to_ivf "$slide" "$work/$mode/rec_$n.ivf" 0 || fail "$mode rec_$n.flv: not $kind as expected"
-      slide="$work/$mode/rec_$n.ivf"
-    elif [[ $kind == hevc* ]] && [ -e "$slide" ]; then
-      # Read as a player that keeps to the slide's first sequence header;
-      # with each header where it stands, it must decode as well.
-      "$edit" to_annexb "$slide" "$work/$mode/every_header_$n.hevc" all
-      errors=$(ffmpeg -nostdin -v error -i "$work/$mode/every_header_$n.hevc" -f null - 2>&1 || true)
-      [ -z "$errors" ] || fail "$mode rec_$n.flv with each sequence header: $(echo "$errors" | head -n 2)"
-      "$edit" to_annexb "$slide" "$work/$mode/rec_$n.hevc" first
-      slide="$work/$mode/rec_$n.hevc"
-    fi
+    [ ! -e "$slide" ] || readable_slide "$mode" "$n" "$track"
     expected=$(awk -v a="$from" -v b="$to" '$1 > a && $1 <= b' "$work/rec.packets" | wc -l)
     if [ "$expected" -eq 0 ]; then
       # A slide without a frame gets no file, and a warning says so.

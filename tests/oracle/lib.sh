@@ -102,25 +102,41 @@ first_picture_recording() {
     vp9) args=(-an -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 250 -keyint_min 250 -b:v 400k) ;;
     hevc | hevc_legacy) args=(-an -c:v libx265 -preset ultrafast -b:v 400k
                               -x265-params keyint=250:min-keyint=250:scenecut=0:bframes=0:log-level=error) ;;
+    # What encoders write at settings people use: open GOPs with B-frames
+    # (and x264's pyramid), periodic intra refresh, x265's CRA pictures and
+    # their RASL pictures, libaom's and libvpx's hidden frames; beside the
+    # closed-GOP control of each
+    h264_open) args=("${h264[@]}" -keyint_min 250 -sc_threshold 0 -x264-params open-gop=1:bframes=3:b-adapt=0:b-pyramid=normal) ;;
+    h264_closed) args=("${h264[@]}" -keyint_min 250 -sc_threshold 0 -x264-params bframes=3:b-adapt=0:b-pyramid=normal) ;;
+    h264_refresh) args=("${h264[@]}" -keyint_min 250 -sc_threshold 0 -x264-params intra-refresh=1:bframes=0) ;;
+    hevc_open | hevc_open_legacy | hevc_closed)
+      args=(-an -c:v libx265 -preset ultrafast -b:v 400k -x265-params keyint=250:min-keyint=250:scenecut=0:log-level=error)
+      [ "$2" = hevc_closed ] && args[-1]+=:open-gop=0 ;;
+    av1_default) args=(-an -c:v libaom-av1 -cpu-used 8 -g 250 -keyint_min 250 -b:v 400k) ;;
+    vp9_default) args=(-an -c:v libvpx-vp9 -cpu-used 8 -g 250 -keyint_min 250 -b:v 400k) ;;
     *) echo "unknown recording kind $2" >&2; exit 2 ;;
   esac
   rec="$work/rec.flv"
   reference=$rec
-  if [ "$2" = av1 ] || [ "$2" = vp9 ]; then
+  if [[ $2 == av1* || $2 == vp9* ]]; then
     # AV1 or VP9 behind the extended header, from an IVF file; its pictures
     # are the IVF file's, and slides are checked as IVF files again
     reference="$work/rec.ivf"
     ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f ivf "$reference"
-    "$edit" "$2" "$reference" "$rec" 0
-  elif [ "$2" = hevc ] || [ "$2" = hevc_legacy ]; then
+    "$edit" "${2%_default}" "$reference" "$rec" 0
+  elif [[ $2 == hevc* ]]; then
     # HEVC, behind the extended header (hvc1) or legacy (CodecID 12), from an
-    # Annex B file; ffmpeg 5.1 reads neither, so slides are checked as
-    # Annex B files again; the pictures and times are those of the same
-    # frames in a Matroska file
-    ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f hevc "$work/rec.hevc"
-    "$edit" hevc "$work/rec.hevc" "$rec" "$([ "$2" = hevc ] && echo hvc1 || echo legacy)"
-    reference="$work/rec.mkv"
-    ffmpeg -nostdin -v error -r 25 -i "$work/rec.hevc" -c copy "$reference"
+    # Annex B file and the frames' times in an MP4 file; ffmpeg 5.1 reads
+    # neither, so slides are checked as Annex B files again; the pictures
+    # are the MP4 file's, the times its own less its first decoding time
+    reference="$work/rec.mp4"
+    ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" "$reference"
+    ffmpeg -nostdin -v error -i "$reference" -c copy -bsf:v hevc_mp4toannexb -f hevc "$work/rec.hevc"
+    ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$reference" |
+      awk -F, '{ pts[NR] = $1 * 1000; dts[NR] = $2 * 1000 } NR == 1 { first = dts[1] }
+               END { for (i = 1; i <= NR; i++) printf "%d %d\n", dts[i] - first + 0.5, pts[i] - first + 0.5 }' \
+      >"$work/rec.times"
+    "$edit" hevc "$work/rec.hevc" "$rec" "$([[ $2 == *legacy ]] && echo legacy || echo hvc1)" "$work/rec.times"
   else
     ffmpeg -nostdin -v error "${src[@]}" "${args[@]}" -f flv "$rec"
   fi
@@ -145,6 +161,29 @@ first_picture_recording() {
   printf '%s\n' "${cues[@]}" | awk '{ printf "00:00:%02d:%03d\n", $1 / 1000, $1 % 1000 }' >"$work/rec.cue"
 }
 
+# The path of slide N of MODE as ffmpeg 5.1 reads it: avc1 turned back to
+# the legacy header (TRACK's frames), AV1 and VP9 as IVF, HEVC as Annex B
+# with the slide's first sequence header, as a player that keeps to it (with
+# each header where it stands it must decode as well); uses $kind and $edit,
+# sets slide. readable_slide MODE N TRACK
+readable_slide() {
+  local dir=$work/$1 n=$2 errors
+  slide=$work/$1/rec_$2.flv
+  if [[ $kind == avc1* ]]; then
+    "$edit" to_legacy "$slide" "$dir/legacy_${n}_$3.flv" "$3" || fail "$1 rec_$n.flv: not avc1 as expected"
+    slide="$dir/legacy_${n}_$3.flv"
+  elif [[ $kind == av1* || $kind == vp9* ]]; then
+    "$edit" to_ivf "$slide" "$dir/rec_$n.ivf" 0 || fail "$1 rec_$n.flv: not $kind as expected"
+    slide="$dir/rec_$n.ivf"
+  elif [[ $kind == hevc* ]]; then
+    "$edit" to_annexb "$slide" "$dir/every_header_$n.hevc" all
+    errors=$(ffmpeg -nostdin -v error -i "$dir/every_header_$n.hevc" -f null - 2>&1 || true)
+    [ -z "$errors" ] || fail "$1 rec_$n.flv with each sequence header: $(echo "$errors" | head -n 2)"
+    "$edit" to_annexb "$slide" "$dir/rec_$n.hevc" first
+    slide="$dir/rec_$n.hevc"
+  fi
+}
+
 # The recording's pictures in presentation order ($work/rec.yuv), its video
 # packets as "dts pts" in ms in file order ($work/rec.packets), and their
 # presentation times in order ($work/rec.pts).
@@ -152,8 +191,12 @@ size=320x240 frame_bytes=$((320 * 240 * 3 / 2))
 recording_pictures() {
   ffmpeg -nostdin -y -v error -i "$reference" -fps_mode passthrough -f rawvideo -pix_fmt yuv420p "$work/rec.yuv"
   # (a packet with side data, such as a new sequence header, has a third field)
-  ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$reference" |
-    awk -F, '$1 != "" && $2 != "" { printf "%d %d\n", $2 * 1000 + 0.5, $1 * 1000 + 0.5 }' >"$work/rec.packets"
+  if [ -e "$work/rec.times" ]; then
+    cp "$work/rec.times" "$work/rec.packets"
+  else
+    ffprobe -v error -select_streams v -show_entries packet=dts_time,pts_time -of csv=p=0 "$reference" |
+      awk -F, '$1 != "" && $2 != "" { printf "%d %d\n", $2 * 1000 + 0.5, $1 * 1000 + 0.5 }' >"$work/rec.packets"
+  fi
   sort -n -k2 "$work/rec.packets" | awk '{ print $2 }' >"$work/rec.pts"
 }
 picture() { # INDEX OUTPUT: the recording's picture INDEX in presentation order
