@@ -1,7 +1,12 @@
-// AudioSpecificConfig as ADTS sees it, and the ADTS header itself.
+// AudioSpecificConfig as ADTS sees it, the ADTS header itself, and what a
+// video keyframe really is.
 #include "codecs/aac.h"
+#include "codecs/av1.h"
+#include "codecs/avc.h"
 #include "codecs/bit_reader.h"
 #include "codecs/hevc.h"
+#include "codecs/vp9.h"
+#include "io/big_endian.h"
 #include "flv/ex_header.h"
 #include "flv/tag_kind.h"
 #include "flv_builder.h"
@@ -207,3 +212,64 @@ TEST(HevcRenumbering, RecordsOfBothStreams)
 }
 
 }  // namespace
+
+// What a keyframe is, from its units: length-prefixed NAL units (4 bytes),
+// AV1 OBUs, a VP9 frame header; units cut short tell nothing.
+TEST(RandomAccess, EachCodecsKeyframeKinds)
+{
+    const auto units = [](std::initializer_list<bytes> nals) {
+        bytes out;
+        for (const bytes& nal : nals) {
+            append_be(out, nal.size(), 4);
+            out.insert(out.end(), nal.begin(), nal.end());
+        }
+        return out;
+    };
+    const bytes sei_recovery_5 = {0x06, 0x06, 0x02, 0x30, 0x00, 0x80}; // recovery_frame_cnt 5
+    const bytes idr = {0x65, 0x88, 0x84}, i_slice = {0x21, 0x88, 0x80}, p_slice = {0x21, 0x98, 0x80};
+    enum codec { h264, hevc, av1, vp9 };
+    struct access_case {
+        const char* name;
+        codec of;
+        bytes frame;
+        access_kind kind;
+        unsigned recovery_frames;
+    };
+    const access_case cases[] = {
+        {"H.264 IDR", h264, units({{0x09, 0xF0}, idr}), access_kind::clean, 0},
+        {"H.264 I picture, no IDR", h264, units({i_slice}), access_kind::open, 0},
+        {"H.264 recovery point on a P picture", h264, units({sei_recovery_5, p_slice}), access_kind::recovery, 5},
+        {"H.264 P picture alone", h264, units({p_slice}), access_kind::none, 0},
+        {"H.264 unit past the end", h264, bytes{0, 0, 0, 9, 0x65}, access_kind::unknown, 0},
+        {"HEVC IDR_W_RADL", hevc, units({{0x40, 0x01, 0}, {0x26, 0x01, 0xAF}}), access_kind::clean, 0},
+        {"HEVC BLA_N_LP", hevc, units({{0x24, 0x01, 0xAF}}), access_kind::clean, 0},
+        {"HEVC CRA", hevc, units({{0x2A, 0x01, 0xAF}}), access_kind::open, 0},
+        {"HEVC trailing picture", hevc, units({{0x02, 0x01, 0xAF}}), access_kind::none, 0},
+        {"AV1 key frame shown", av1, {0x12, 0x00, 0x1A, 0x01, 0x10}, access_kind::clean, 0},
+        {"AV1 forward key frame", av1, {0x1A, 0x01, 0x00}, access_kind::none, 0},
+        {"AV1 inter frame", av1, {0x32, 0x01, 0x30}, access_kind::none, 0},
+        {"AV1 frame header cut short", av1, {0x1A, 0x05, 0x10}, access_kind::unknown, 0},
+        {"VP9 key frame", vp9, {0x82, 0x49, 0x83, 0x42}, access_kind::clean, 0},
+        {"VP9 inter frame", vp9, {0x86, 0x00}, access_kind::none, 0},
+        {"VP9 no frame marker", vp9, {0x02}, access_kind::unknown, 0},
+    };
+    for (const access_case& c : cases) {
+        const random_access got = c.of == h264   ? avc_random_access(c.frame.data(), c.frame.size(), 4)
+                                  : c.of == hevc ? hevc_random_access(c.frame.data(), c.frame.size(), 4)
+                                  : c.of == av1  ? av1_random_access(c.frame.data(), c.frame.size())
+                                                 : vp9_random_access(c.frame.data(), c.frame.size());
+        EXPECT_EQ(static_cast<int>(got.kind), static_cast<int>(c.kind)) << c.name;
+        EXPECT_EQ(got.recovery_frames, c.recovery_frames) << c.name;
+    }
+}
+
+// A CRA made a BLA for a splice: every CRA unit's type, nothing else.
+TEST(RandomAccess, CraBecomesBlaWithoutLeadingPictures)
+{
+    const bytes frame = {0, 0, 0, 3, 0x2A, 0x01, 0xAF, 0, 0, 0, 3, 0x2A, 0x01, 0x55};
+    bytes expected = frame;
+    expected[4] = expected[11] = 18 << 1; // BLA_N_LP
+    EXPECT_EQ(hevc_cra_as_bla(frame.data(), frame.size(), 4), expected);
+    const bytes idr = {0, 0, 0, 3, 0x26, 0x01, 0xAF};
+    EXPECT_TRUE(hevc_cra_as_bla(idr.data(), idr.size(), 4).empty());
+}

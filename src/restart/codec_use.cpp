@@ -125,3 +125,16 @@ joint_kind joint_of(const random_access& access, const std::vector<std::uint8_t>
     // recording's frame numbers, reference marking and parameter sets.
     return use != nullptr && use->codec == picture_codec::hevc ? joint_kind::as_bla : joint_kind::none;
 }
+
+std::string access_description(const random_access& access)
+{
+    switch (access.kind) {
+    case access_kind::open: return "an open GOP: pictures after it refer to pictures before it";
+    case access_kind::recovery:
+        return "a recovery point: its pictures are right only " + std::to_string(access.recovery_frames) +
+               " frames on";
+    case access_kind::none: return "its units are not those of a random access point";
+    default: break;
+    }
+    return "a clean start";
+}

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Which codec, and how many bytes of FLV header stand before the codec's own
@@ -50,3 +51,5 @@ random_access tag_access(in_stream& look, std::uint64_t offset, const std::vecto
 // new run), or not at all.
 enum class joint_kind { none, as_is, as_bla };
 joint_kind joint_of(const random_access& access, const std::vector<std::uint8_t>& data);
+// What such a keyframe is, for a warning: why decoders cannot begin there.
+std::string access_description(const random_access& access);

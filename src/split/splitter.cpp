@@ -167,14 +167,23 @@ void take_track_start(split_run& run, const slide_range& range, track_start& mad
     const std::string slide = made.track < 0 ? "slide " + std::to_string(run.cur_slide)
                                              : "video track " + std::to_string(made.track) + " of slide " +
                                                    std::to_string(run.cur_slide);
-    if (made.frames.has_keyframe)
-        warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
-                  "cut, and players show its first picture %.3f s after its start, at its first keyframe",
-             path, slide.c_str(), made.why.c_str(), (made.frames.keyframe_ts - range.base_ts) / 1000.0);
+    const slide_frames& frames = made.frames;
+    const std::string starts = frames.first_access.kind == access_kind::unknown
+                                   ? "starts between keyframes"
+                                   : "starts on a keyframe that is no clean start (" +
+                                         access_description(frames.first_access) + ")";
+    std::string why = made.why;
+    if (frames.passed_keyframes > 0)
+        why += "; the recording's frames cannot follow a new run at the " + std::to_string(frames.passed_keyframes) +
+               " keyframes after its start, which are no clean starts either";
+    if (frames.has_keyframe)
+        warn(run, "%s: %s %s and its frames cannot be encoded again (%s); it starts as cut, and players show its first "
+                  "picture %.3f s after its start, at its first keyframe",
+             path, slide.c_str(), starts.c_str(), why.c_str(), (frames.keyframe_ts - range.base_ts) / 1000.0);
     else
-        warn(run, "%s: %s starts between keyframes and its frames cannot be encoded again (%s); it starts as "
-                  "cut and holds no keyframe, so players may show no picture of it",
-             path, slide.c_str(), made.why.c_str());
+        warn(run, "%s: %s %s and its frames cannot be encoded again (%s); it starts as cut and holds no keyframe, so "
+                  "players may show no picture of it",
+             path, slide.c_str(), starts.c_str(), why.c_str());
 }
 
 // Once a slide wants a start, the coming slides' starts are made on as
