@@ -221,29 +221,8 @@ bool supports_format(const AVCodec* codec, AVPixelFormat format)
 // H.263 meets all three on the 320x240 test recordings: VP9 at CRF 30 keeps
 // the pictures at 40.5 dB for 1.16 times the bytes, H.263 at quantiser 4
 // with rate-distortion decisions 43 dB for 1.35 times.
-bool open_encoder(reencoder* r, const AVFrame* frame)
+void set_encoder_options(reencoder* r, AVCodecContext* enc, AVPixelFormat format)
 {
-    const AVCodec* codec = lib->avcodec_find_encoder_by_name(encoder_name(r->codec));
-    if (codec == nullptr)
-        return fail(r, std::string("this build's libavcodec has no ") + encoder_name(r->codec) + " encoder");
-    const auto format = static_cast<AVPixelFormat>(frame->format);
-    if (!supports_format(codec, format)) {
-        const char* name = lib->av_get_pix_fmt_name(format);
-        return fail(r, std::string(encoder_name(r->codec)) + " cannot encode pictures of pixel format " +
-                           (name != nullptr ? name : "unknown"));
-    }
-    r->enc = lib->avcodec_alloc_context3(codec);
-    AVCodecContext* enc = r->enc;
-    enc->width = frame->width;
-    enc->height = frame->height;
-    enc->pix_fmt = format;
-    enc->sample_aspect_ratio = frame->sample_aspect_ratio;
-    enc->color_range = frame->color_range;
-    enc->color_primaries = frame->color_primaries;
-    enc->color_trc = frame->color_trc;
-    enc->colorspace = frame->colorspace;
-    enc->time_base = AVRational{1, 1000};
-    enc->framerate = r->dec->framerate.num > 0 ? r->dec->framerate : AVRational{25, 1};
     enc->max_b_frames = 0; // decode order is presentation order
     enc->gop_size = INT_MAX / 2;
     enc->thread_count = 1;
@@ -280,8 +259,6 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
     } else {
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         lib->av_opt_set(enc->priv_data, "preset", "superfast", 0);
-    }
-    if (r->codec == picture_codec::h264) {
         lib->av_opt_set(enc->priv_data, "crf", "26", 0);
         lib->av_opt_set(enc->priv_data, "profile", h264_profile_name(r->profile.profile, format), 0);
         const std::string params = "scenecut=0:sps-id=" + std::to_string(r->profile.parameter_set_id);
@@ -289,6 +266,32 @@ bool open_encoder(reencoder* r, const AVFrame* frame)
         if (is_h264_level(r->profile.level))
             enc->level = r->profile.level;
     }
+}
+
+bool open_encoder(reencoder* r, const AVFrame* frame)
+{
+    const AVCodec* codec = lib->avcodec_find_encoder_by_name(encoder_name(r->codec));
+    if (codec == nullptr)
+        return fail(r, std::string("this build's libavcodec has no ") + encoder_name(r->codec) + " encoder");
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    if (!supports_format(codec, format)) {
+        const char* name = lib->av_get_pix_fmt_name(format);
+        return fail(r, std::string(encoder_name(r->codec)) + " cannot encode pictures of pixel format " +
+                           (name != nullptr ? name : "unknown"));
+    }
+    r->enc = lib->avcodec_alloc_context3(codec);
+    AVCodecContext* enc = r->enc;
+    enc->width = frame->width;
+    enc->height = frame->height;
+    enc->pix_fmt = format;
+    enc->sample_aspect_ratio = frame->sample_aspect_ratio;
+    enc->color_range = frame->color_range;
+    enc->color_primaries = frame->color_primaries;
+    enc->color_trc = frame->color_trc;
+    enc->colorspace = frame->colorspace;
+    enc->time_base = AVRational{1, 1000};
+    enc->framerate = r->dec->framerate.num > 0 ? r->dec->framerate : AVRational{25, 1};
+    set_encoder_options(r, enc, format);
     const int error = lib->avcodec_open2(enc, codec, nullptr);
     return error >= 0 || fail(r, std::string("cannot open the ") + encoder_name(r->codec) + " encoder", error);
 }
