@@ -33,7 +33,6 @@ std::vector<bad_recording> bad_recordings()
     const std::vector<test_tag> tags = {{9, 0, 0, tag_data(30, 1)}, {9, 40, 0, tag_data(30, 2)}};
     bytes huge_size = make_recording({{9, 0, 0, tag_data(20, 3)}});
     huge_size[13 + 1] = 0xFF, huge_size[13 + 2] = 0xFF, huge_size[13 + 3] = 0xFF; // DataSize 16777215
-    const std::string text = "<html><body>this is no recording</body></html>\n";
     // Read from offset 0, the header and the two tags of zeros give six empty
     // tags of types 5, 0, 0, 0, 40 and 0 at timestamp 0, 15 bytes apart from
     // offset 4, and 9 bytes of a seventh header; separate mode drops them all,
@@ -41,9 +40,7 @@ std::vector<bad_recording> bad_recordings()
     const bytes zeros(30, 0);
     const bytes from_offset_0 = with_data_offset(make_recording({{9, 0, 0, zeros}, {9, 40, 0, zeros}}), 0);
     return {
-        {"not an FLV at all", bytes(text.begin(), text.end()), "no FLV signature", "", {0, 0}},
         {"shorter than the FLV header", {'F', 'L', 'V'}, "inside the FLV header (3 of 9 bytes)", "", {0, 0}},
-        {"empty file", {}, "inside the FLV header (0 of 9 bytes)", "", {0, 0}},
         {"DataOffset below 9", from_offset_0, "inside the tag header at byte offset 94",
          "slide 0 holds no audio or video frame", {0, 0}},
         {"DataOffset past the end", with_data_offset(make_recording(tags), 0x7FFFFFFF), "", "", {0, 0}},
@@ -60,7 +57,7 @@ TEST(BadInput, RecordingsThatAreNotWhatTheyClaim)
             const fs::path dir = make_scratch_dir("bad_input");
             const fs::path rec = dir / "talk.flv", cue = dir / "talk.cue";
             write_file(rec, c.recording);
-            write_text(cue, "1\n");
+            write_text(cue, "");
             const split_outcome r = split_here(rec, cue, separate);
             EXPECT_EQ(r.result.failure, split_failure::none) << name;
             if (c.warning.empty()) {
@@ -85,6 +82,41 @@ TEST(BadInput, RecordingsThatAreNotWhatTheyClaim)
             }
             fs::remove_all(dir);
         }
+    }
+}
+
+// Files without the FLV signature whose header points at no whole tag are
+// refused before anything is written, with what they look like.
+TEST(BadInput, FilesThatAreNoRecordingAreRefused)
+{
+    const std::string html = "<html><body>this is no recording</body></html>\n";
+    const std::string cues = "\xEF\xBB\xBF" "00:00:10:000\r\n00:00:20:000\r\n";
+    bytes mp4 = {0, 0, 0, 0x20, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0};
+    bytes ts(3 * 188 + 10, 0xFF);
+    ts[0] = ts[188] = ts[376] = 0x47;
+    const struct {
+        const char* name;
+        bytes file;
+        const char* looks_like;
+    } cases[] = {
+        {"MP4", mp4, "it looks like an MP4 or QuickTime file; ffmpeg makes an FLV of it: ffmpeg -i "},
+        {"Matroska", {0x1A, 0x45, 0xDF, 0xA3, 0x9F, 0x42, 0x86, 0x81, 0x01, 0x42}, "a Matroska or WebM file"},
+        {"MPEG-TS", ts, "an MPEG transport stream"},
+        {"a cue file given first", bytes(cues.begin(), cues.end()), "a cue file, a text of cut times; the recording "
+                                                                     "comes first"},
+        {"a web page", bytes(html.begin(), html.end()), "it is a text file"},
+        {"empty file", {}, "(0 bytes, shorter than an FLV header)"},
+    };
+    for (const auto& c : cases) {
+        const fs::path dir = make_scratch_dir("refused");
+        const fs::path rec = dir / "talk.flv", cue = dir / "talk.cue";
+        write_file(rec, c.file);
+        write_text(cue, "1\n");
+        const split_outcome r = split_here(rec, cue, false);
+        EXPECT_EQ(r.result.failure, split_failure::not_flv) << c.name;
+        EXPECT_NE(r.result.detail.find(c.looks_like), std::string::npos) << c.name << ": " << r.result.detail;
+        EXPECT_EQ(r.warnings, "") << c.name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2) << c.name;
     }
 }
 

@@ -168,7 +168,7 @@ static void collect(const split_event& event, void* context)
     auto& outcome = *static_cast<split_outcome*>(context);
     if (event.kind == split_event_kind::slide_begun)
         outcome.begun.push_back(event.slide);
-    else
+    else if (event.kind == split_event_kind::warning)
         outcome.warnings += event.text + "\n";
 }
 

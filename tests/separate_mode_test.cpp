@@ -207,11 +207,16 @@ TEST_F(SeparateMode, AacSlides)
                 fs::remove(entry.path());
         const split_outcome r = split(make_recording(c.tags), "1");
         EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
+        // Less the cut time past the end of those that end before 1 s.
+        std::string warnings = r.warnings;
+        const std::size_t past_end = warnings.find("past the recording's last tag");
+        if (past_end != std::string::npos)
+            warnings.erase(warnings.rfind('\n', past_end) + 1, warnings.find('\n', past_end) + 1);
         if (c.warning.empty()) {
-            EXPECT_EQ(r.warnings, "") << c.name;
+            EXPECT_EQ(warnings, "") << c.name;
         } else {
-            EXPECT_NE(r.warnings.find(c.warning), std::string::npos) << c.name << ": " << r.warnings;
-            EXPECT_EQ(r.warnings.find('\n'), r.warnings.size() - 1) << c.name << ": one warning";
+            EXPECT_NE(warnings.find(c.warning), std::string::npos) << c.name << ": " << warnings;
+            EXPECT_EQ(warnings.find('\n'), warnings.size() - 1) << c.name << ": one warning";
         }
         for (std::size_t n = 0; n < c.files.size(); ++n)
             EXPECT_EQ(read_file(dir / c.files[n]), c.contents[n]) << c.name << ": " << c.files[n];

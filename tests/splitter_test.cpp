@@ -80,7 +80,7 @@ TEST_F(Splitter, ATagPassingSeveralCuesBeginsTheLastSlide)
         {"cues before the first tag", "3 5", {7000, 7040}, {0, 0, 2}, "slides 0 to 1 hold no tag"},
         {"next tag passes nothing more", "00:00:00:100 00:00:00:200", {0, 300, 150}, {1, 0, 2}, "slide 1 holds no tag"},
         {"a cue point beyond the last tag is never passed", "1 04:39:37:215 20000", {0, 2000, 0xFFFFFF, 5000},
-         {1, 3}, ""},
+         {1, 3}, "cut times past the recording's last tag at 5.000 s: 16777.215 s (line 1), 20000.000 s (line 1)"},
         {"TimestampExtended counts in the split test", "1 16778", {0, 2000, 0xFFFFFF, 16778001, 0x01000000},
          {1, 2, 2}, ""},
     };

@@ -1,5 +1,7 @@
 // The command line: arguments, every text the tool prints and its exit status.
 #include "cli/interrupt.h"
+#include "cli/terminal.h"
+#include "io/platform.h"
 #include "split/splitter.h"
 
 #include <csignal>
@@ -21,12 +23,39 @@ void diagnose(const char* text)
     std::fprintf(stderr, "slidecut: %s\n", text);
 }
 
-void print_event(const split_event& event, void*)
+// The run's lines and warnings, with the terminal's progress line cleared
+// before each and drawn again after.
+void print_event(const split_event& event, void* context)
 {
-    if (event.kind == split_event_kind::slide_begun)
+    auto& view = *static_cast<terminal_view*>(context);
+    if (event.kind == split_event_kind::slide_begun) {
+        clear_progress(view);
         std::printf("Processing slide %i...\n", event.slide);
-    else
+        std::fflush(stdout);
+    } else if (event.kind == split_event_kind::warning) {
+        clear_progress(view);
         diagnose(event.text.c_str());
+    }
+    view_event(view, event);
+}
+
+// Arguments after the cue file other than one -s change nothing; a user
+// trying an option that slidecut does not have is told so.
+void warn_ignored_arguments(int argc, char** argv)
+{
+    if (argc == 4 && std::strstr(argv[3], "-s") == nullptr) {
+        diagnose((std::string("warning: the third argument '") + argv[3] +
+                  "' is ignored: slidecut knows no option but -s; the slides are written as without it")
+                     .c_str());
+    } else if (argc > 4) {
+        std::string ignored;
+        for (int i = 3; i < argc; ++i)
+            ignored += std::string(i > 3 ? " '" : "'") + argv[i] + "'";
+        diagnose(("warning: the arguments " + ignored +
+                  " are ignored: -s counts only as the third and last argument; the slides are written as without "
+                  "it")
+                     .c_str());
+    }
 }
 
 void report_failure(const split_result& result)
@@ -48,6 +77,9 @@ void report_failure(const split_result& result)
         diagnose(text.c_str());
         return;
     }
+    case split_failure::not_flv:
+        diagnose((result.path + " " + result.detail).c_str());
+        return;
     case split_failure::read_recording:
     case split_failure::none: break;
     }
@@ -71,9 +103,13 @@ int main(int argc, char** argv)
         separate_audio |= 1;
 
     std::printf("Processing [%s] with cue file [%s]\n", argv[1], argv[2]);
+    warn_ignored_arguments(argc, argv);
+    terminal_view view;
+    start_view(view, is_terminal(stderr) ? stderr : nullptr);
     catch_stop_signals();
-    const split_result result = split_flv(argv[1], argv[2], separate_audio != 0, print_event, nullptr);
+    const split_result result = split_flv(argv[1], argv[2], separate_audio != 0, print_event, &view);
     stop_signals_done();
+    clear_progress(view);
     if (result.failure == split_failure::open_recording)
         std::printf("Failed to open %s", argv[1]);
     if (result.failure != split_failure::none) {
@@ -81,6 +117,7 @@ int main(int argc, char** argv)
         // A shell's status for a process a signal ended: 130 for SIGINT, 143 for SIGTERM.
         return result.failure == split_failure::interrupted ? 128 + split_stop_signal : EXIT_RUN_FAILED;
     }
+    print_summary(view);
     std::printf("Program complete.");
     std::fflush(stdout);
     return EXIT_DONE;

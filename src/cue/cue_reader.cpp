@@ -1,4 +1,5 @@
 #include "cue/cue_list.h"
+#include "cue/cue_notes.h"
 
 #include <cerrno>
 #include <cmath>
@@ -75,38 +76,116 @@ bool cue_token_value(const char* sLine, std::uint32_t* value)
     return true;
 }
 
-std::vector<std::uint32_t> read_cue_stream(std::FILE* in)
+namespace {
+
+// Tokens as "%12s" reads them (white space skipped, then up to 12
+// characters that are not), with the line each begins on; a UTF-8 byte
+// order mark, which Windows editors write, is skipped before the first.
+struct token_reader {
+    std::FILE* in;
+    unsigned line = 1;
+    bool started = false;
+    int pending[3] = {};
+    int held = 0; // of pending, last first
+};
+
+int next_char(token_reader& r)
 {
-    std::vector<std::uint32_t> cues;
+    return r.held > 0 ? r.pending[--r.held] : std::fgetc(r.in);
+}
+
+void skip_byte_order_mark(token_reader& r)
+{
+    r.started = true;
+    const int bytes[3] = {std::fgetc(r.in), std::fgetc(r.in), std::fgetc(r.in)};
+    if (bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+        return;
+    for (int i = 2; i >= 0; --i)
+        if (bytes[i] != EOF)
+            r.pending[r.held++] = bytes[i];
+}
+
+bool is_white(int c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool next_token(token_reader& r, char (&sLine)[TOKEN_MAX + 1], unsigned& line)
+{
+    if (!r.started)
+        skip_byte_order_mark(r);
+    int c = next_char(r);
+    for (; is_white(c); c = next_char(r))
+        r.line += c == '\n';
+    if (c == EOF)
+        return false;
+    line = r.line;
+    std::size_t length = 0;
+    for (; c != EOF && !is_white(c); c = length < TOKEN_MAX ? next_char(r) : EOF)
+        sLine[length++] = static_cast<char>(c);
+    // A token ends at white space (taken, and counted) or after 12 characters.
+    r.line += c == '\n';
+    sLine[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+cue_reading read_cue_text(std::FILE* in, const std::string& name)
+{
+    cue_reading reading;
+    cue_notes notes;
+    notes.name = name;
+    token_reader tokens{in};
     char sLine[TOKEN_MAX + 1];
-    while (std::fscanf(in, "%12s", sLine) == 1) {
+    unsigned line = 0;
+    while (next_token(tokens, sLine, line)) {
         std::uint32_t value = 0;
-        if (!cue_token_value(sLine, &value))
+        const bool kept = cue_token_value(sLine, &value);
+        note_cue_token(notes, line, sLine, kept, value);
+        if (!kept)
             continue;
         // Grow in blocks of 32, always keeping room for CUE_END.
-        if (cues.size() % CUE_BLOCK == 0)
-            cues.reserve(cues.size() + CUE_BLOCK + 1);
-        cues.push_back(value);
+        if (reading.cues.size() % CUE_BLOCK == 0)
+            reading.cues.reserve(reading.cues.size() + CUE_BLOCK + 1);
+        reading.cues.push_back(value);
+        reading.sources.push_back({line, sLine});
     }
-    cues.push_back(CUE_END);
-    return cues;
+    reading.cues.push_back(CUE_END);
+    reading.warnings = cue_warnings(notes);
+    return reading;
+}
+
+std::vector<std::uint32_t> read_cue_stream(std::FILE* in)
+{
+    return read_cue_text(in, "").cues;
+}
+
+cue_reading read_cue_file(const char* cue_path)
+{
+    std::FILE* in = std::fopen(cue_path, "r");
+    if (in == nullptr) {
+        cue_reading reading;
+        reading.cues = {CUE_END};
+        reading.fault = std::string("warning: cannot open cue file ") + cue_path + ": " + std::strerror(errno) +
+                        "; the whole recording becomes slide 0";
+        reading.warnings = {reading.fault};
+        return reading;
+    }
+    cue_reading reading = read_cue_text(in, cue_path);
+    if (std::ferror(in)) {
+        const char* reason = std::strerror(errno);
+        reading.fault = std::string("warning: cannot read cue file ") + cue_path + ": " + reason + "; using the " +
+                        std::to_string(reading.cues.size() - 1) + " cue points read before";
+        reading.warnings.insert(reading.warnings.begin(), reading.fault);
+    }
+    std::fclose(in);
+    return reading;
 }
 
 std::vector<std::uint32_t> read_cues(const char* cue_path, std::string& warning)
 {
-    std::FILE* in = std::fopen(cue_path, "r");
-    if (in == nullptr) {
-        const char* reason = std::strerror(errno);
-        warning = std::string("warning: cannot open cue file ") + cue_path + ": " + reason +
-                  "; the whole recording becomes slide 0";
-        return {CUE_END};
-    }
-    std::vector<std::uint32_t> cues = read_cue_stream(in);
-    if (std::ferror(in)) {
-        const char* reason = std::strerror(errno);
-        warning = std::string("warning: cannot read cue file ") + cue_path + ": " + reason + "; using the " +
-                  std::to_string(cues.size() - 1) + " cue points read before";
-    }
-    std::fclose(in);
-    return cues;
+    cue_reading reading = read_cue_file(cue_path);
+    warning = reading.fault;
+    return std::move(reading.cues);
 }

@@ -262,3 +262,12 @@ void keep_freed_memory()
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
 }
+
+bool is_terminal(std::FILE* file)
+{
+#if defined(_WIN32)
+    return _isatty(_fileno(file)) != 0;
+#else
+    return isatty(fileno(file)) != 0;
+#endif
+}

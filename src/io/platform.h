@@ -1,7 +1,8 @@
 // The one platform seam: absolute seeks, sizes and reads beyond 2 GiB,
 // cutting a rewritten file to length, replacing one file by another,
 // telling whether two paths name the same file, loading a shared library,
-// how many processors the process may run on, and keeping freed memory.
+// how many processors the process may run on, keeping freed memory, and
+// whether a stream is a terminal.
 #pragma once
 
 #include <cstdint>
@@ -56,3 +57,6 @@ void* library_function(void* library, const char* name);
 // clear: each new start decodes and encodes into some 50 pictures' worth of
 // new buffers. Where the C library has no such setting, nothing changes.
 void keep_freed_memory();
+
+// Whether the stream writes to a terminal (a Windows console too).
+bool is_terminal(std::FILE* file);

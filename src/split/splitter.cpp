@@ -2,6 +2,7 @@
 
 #include "cue/cue_list.h"
 #include "flv/amf.h"
+#include "flv/foreign_file.h"
 #include "flv/tag_reader.h"
 #include "io/platform.h"
 #include "restart/reencoder.h"
@@ -17,6 +18,7 @@
 #include <cstdarg>
 #include <climits>
 #include <cstring>
+#include <set>
 #include <vector>
 
 std::atomic<int> split_stop_signal{0};
@@ -44,6 +46,11 @@ struct split_run {
     bool said_empty = false;  // and a warning said that it gets no file at all
     bool slide_has_tag = false; // a tag of the recording fell in the current slide
     std::vector<std::uint32_t> cues;
+    std::vector<cue_source> cue_sources; // where each cue point stands in the cue file
+    std::set<std::string> made_files;     // the slide files this run wrote
+    std::uint32_t slide_first_ts = 0, last_ts = 0; // of the current slide's first tag, and of the last tag so far
+    bool has_tag = false; // the walk has read a tag
+    std::uint64_t next_progress = 0; // the offset past which progress is told next
     std::string base_name;
     std::int32_t cur_slide = 0;
     bool separate_audio = false;
@@ -54,7 +61,7 @@ struct split_run {
 void tell(const split_run& run, split_event_kind kind, const std::string& text)
 {
     if (run.listener != nullptr)
-        run.listener(split_event{kind, run.cur_slide, text}, run.context);
+        run.listener(split_event{kind, run.cur_slide, text, nullptr, nullptr}, run.context);
 }
 
 SLIDECUT_PRINTF(2, 3) void warn(const split_run& run, const char* format, ...)
@@ -81,9 +88,32 @@ split_result failed(split_failure failure, const std::string& path, int error)
     return result;
 }
 
+// The slide that ends, told with the files it was written to.
+void tell_slide_done(split_run& run)
+{
+    split_slide done;
+    for (const out_stream* out : {&run.flv.out, &run.audio.out})
+        if (is_open(*out))
+            done.files.push_back(out->path);
+    run.made_files.insert(done.files.begin(), done.files.end());
+    if (done.files.empty() || run.listener == nullptr)
+        return;
+    done.first_ts = run.slide_first_ts;
+    done.last_ts = run.last_ts;
+    const auto cue = static_cast<std::size_t>(run.cur_slide) - 1;
+    if (run.cur_slide > 0 && cue < run.cue_sources.size()) {
+        done.has_cue = true;
+        done.cue_ms = run.cues[cue];
+        done.cue_line = run.cue_sources[cue].line;
+        done.cue_token = run.cue_sources[cue].token;
+    }
+    run.listener(split_event{split_event_kind::slide_done, run.cur_slide, "", nullptr, &done}, run.context);
+}
+
 // The audio file closes before the .flv file; both must land whole.
 bool close_slide_files(split_run& run, split_result& result)
 {
+    tell_slide_done(run);
     if (!close_audio_slide(run.audio)) {
         result = failed(split_failure::write_slide, run.audio.out.path, run.audio.out.error);
         discard_out(run.flv.out);
@@ -410,6 +440,60 @@ move_result route_tag(split_run& run, const tag_header& tag, const tag_class& c,
     return result_of(run.reader.in, nullptr, skip_bytes(run.reader.in, tag.data_size), tag.data_size);
 }
 
+// Whether the tag the file header points to lies whole in the file.
+bool first_tag_reads_whole(split_run& run, const std::uint8_t* head, std::size_t size)
+{
+    if (size < FLV_HEADER_SIZE)
+        return false;
+    const std::uint64_t tag = std::uint64_t{data_offset_of(head)} + PREV_TAG_SIZE_LEN;
+    std::uint8_t header[TAG_HEADER_SIZE];
+    if (tag + TAG_HEADER_SIZE > run.file_size || read_at(run.look, tag, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
+        return false;
+    return tag + TAG_HEADER_SIZE + decode_tag_header(header).data_size + PREV_TAG_SIZE_LEN <= run.file_size;
+}
+
+// The recording's path with another extension, for a command that makes it.
+std::string with_extension(const std::string& path, const char* ext)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t dot = path.rfind('.');
+    const bool has_ext = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (has_ext ? path.substr(0, dot) : path) + ext;
+}
+
+// A file without the FLV signature whose header points at no whole tag is
+// no recording at all: the run stops before anything is written, and says
+// what the file looks like and how to make an FLV of it.
+bool refuse_foreign_file(split_run& run, split_result& result)
+{
+    std::uint8_t head[512];
+    const std::size_t got = read_at(run.look, 0, head, sizeof head);
+    if (run.look.error != 0 || (got >= 3 && std::memcmp(head, "FLV", 3) == 0) || first_tag_reads_whole(run, head, got))
+        return false;
+    const std::string& path = run.reader.in.path;
+    const std::string convert = "; ffmpeg makes an FLV of it: ffmpeg -i " + path + " -c copy " +
+                                with_extension(path, ".flv") + " (with -c:v libx264 -c:a aac for other codecs)";
+    std::string detail = "is no FLV recording";
+    switch (foreign_kind_of(head, got)) {
+    case foreign_kind::mp4: detail += ": it looks like an MP4 or QuickTime file" + convert; break;
+    case foreign_kind::matroska: detail += ": it looks like a Matroska or WebM file" + convert; break;
+    case foreign_kind::mpeg_ts: detail += ": it looks like an MPEG transport stream" + convert; break;
+    case foreign_kind::text:
+        detail += read_cue_file(path.c_str()).cues.size() > 1
+                      ? ": it looks like a cue file, a text of cut times; the recording comes first: slidecut "
+                        "RECORDING.flv CUEFILE [-s]"
+                      : ": it is a text file";
+        break;
+    case foreign_kind::unknown:
+        detail += got < FLV_HEADER_SIZE ? " (" + std::to_string(got) + " bytes, shorter than an FLV header)"
+                                        : ": it has no FLV signature, and no tag where its header points";
+        break;
+    }
+    result = failed(split_failure::not_flv, path, 0);
+    result.detail = detail;
+    return true;
+}
+
 // Reads the file header and moves to the tag stream; false when there is none.
 bool start_walk(split_run& run)
 {
@@ -465,6 +549,7 @@ void copy_plain_frames(split_run& run)
         if (!copied)
             return;
         in.pos += PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + tag.data_size;
+        run.last_ts = tag.timestamp;
     }
 }
 
@@ -515,6 +600,22 @@ bool begin_slide(split_run& run, std::int32_t slide, const tag_header& tag, std:
     return true;
 }
 
+// How far the run has come, told every PROGRESS_STEP bytes of the recording.
+constexpr std::uint64_t PROGRESS_STEP = 4 << 20;
+
+void tell_progress(split_run& run, std::uint64_t offset)
+{
+    run.next_progress = offset + PROGRESS_STEP;
+    if (run.listener == nullptr)
+        return;
+    split_progress progress;
+    progress.bytes_read = offset;
+    progress.file_size = run.file_size;
+    progress.cue_points = run.cues.size() - 1;
+    progress.starts_in_flight = starts_in_flight(run.ahead);
+    run.listener(split_event{split_event_kind::progress, run.cur_slide, "", &progress, nullptr}, run.context);
+}
+
 // Walks every tag: the cut rule first, then the tag's route. False when the
 // run failed, with the reason in result.
 bool walk_tags(split_run& run, split_result& result)
@@ -525,6 +626,8 @@ bool walk_tags(split_run& run, split_result& result)
     for (;;) {
         if (split_stop_signal != 0)
             return interrupted(run, in_offset(run.reader.in) + PREV_TAG_SIZE_LEN, result);
+        if (in_offset(run.reader.in) >= run.next_progress)
+            tell_progress(run, in_offset(run.reader.in));
         const walk_step step = next_tag(run.reader, tag, tag_offset);
         if (step == walk_step::cut_off_header)
             warn(run, "%s: the recording ends inside the tag header at byte offset %llu; the partial header is ignored",
@@ -537,7 +640,11 @@ bool walk_tags(split_run& run, split_result& result)
             return false;
         // Told once, here, where the buffer holds the tag for what follows.
         const tag_class c = peek_tag_class(run.reader.in, tag, run.separate_audio ? 2 + ASC_READ_MAX : 0);
+        if (!run.slide_has_tag)
+            run.slide_first_ts = tag.timestamp;
         run.slide_has_tag = true;
+        run.has_tag = true;
+        run.last_ts = tag.timestamp;
         const move_result moved = route_tag(run, tag, c, tag_offset, result);
         if (moved == move_result::failed)
             return false;
@@ -551,30 +658,60 @@ bool walk_tags(split_run& run, split_result& result)
     }
 }
 
+// Cut times the recording never passed, at its end: no slide begins there.
+void warn_cues_past_end(const split_run& run)
+{
+    if (!run.has_tag)
+        return;
+    std::string past;
+    std::size_t count = 0;
+    for (auto n = static_cast<std::size_t>(run.cur_slide); n < run.cue_sources.size(); ++n) {
+        if (run.cues[n] <= run.last_ts)
+            continue;
+        if (++count <= 3) {
+            char one[64];
+            std::snprintf(one, sizeof one, "%s%.3f s (line %u)", count > 1 ? ", " : "", run.cues[n] / 1000.0,
+                          run.cue_sources[n].line);
+            past += one;
+        }
+    }
+    if (count > 3)
+        past += " and " + std::to_string(count - 3) + " more";
+    if (count > 0)
+        warn(run, "%s: cut times past the recording's last tag at %.3f s: %s; no slide begins there", run.cue_path.c_str(),
+             run.last_ts / 1000.0, past.c_str());
+}
+
 // Files under the names of slides after the last one this run made are an
 // earlier run's: they stay, but the folder must not look like one run.
 void warn_earlier_slides(const split_run& run)
 {
-    std::string first, last;
-    for (std::int32_t n = run.cur_slide + 1; n < INT32_MAX; ++n) {
+    // Within this run's numbers, files of the kinds it did not make (an
+    // earlier -s run's audio files beside this run's .flv ones, say); past
+    // them, every slide file up to the first number with none.
+    std::vector<std::string> earlier;
+    bool beyond_only = true;
+    for (std::int32_t n = 0; n < INT32_MAX; ++n) {
         bool found = false;
         for (const char* ext : SLIDE_FILE_EXTS) {
             const std::string path = slide_file_name(run.base_name, n, ext);
-            if (kind_of_file(path) == file_kind::none)
+            if (run.made_files.count(path) > 0 || kind_of_file(path) == file_kind::none)
                 continue;
             found = true;
-            if (first.empty())
-                first = path;
-            else
-                last = path;
+            earlier.push_back(path);
+            beyond_only = beyond_only && n > run.cur_slide;
         }
-        if (!found)
+        if (!found && n > run.cur_slide)
             break;
     }
-    if (last.empty() && !first.empty())
-        warn(run, "%s is from an earlier run; it is left as it was", first.c_str());
-    else if (!last.empty())
-        warn(run, "%s to %s are from an earlier run; they are left as they were", first.c_str(), last.c_str());
+    if (earlier.size() == 1)
+        warn(run, "%s is from an earlier run; it is left as it was", earlier[0].c_str());
+    else if (earlier.size() > 1 && beyond_only)
+        warn(run, "%s to %s are from an earlier run; they are left as they were", earlier.front().c_str(),
+             earlier.back().c_str());
+    else if (earlier.size() > 1)
+        warn(run, "%s, %s%s are from an earlier run; they are left as they were", earlier[0].c_str(),
+             earlier[1].c_str(), earlier.size() > 2 ? (" and " + std::to_string(earlier.size() - 2) + " more").c_str() : "");
 }
 
 }  // namespace
@@ -603,10 +740,17 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
     run.recording_id = id_of_file(run.reader.in.file);
     run.cue_path = cue_path;
     run.cue_id = id_of_path(cue_path);
-    std::string cue_warning;
-    run.cues = read_cues(cue_path, cue_warning);
-    if (!cue_warning.empty())
-        tell(run, split_event_kind::warning, cue_warning);
+    split_result refused;
+    if (refuse_foreign_file(run, refused)) {
+        close_recording(run.reader);
+        close_in(run.look);
+        return refused;
+    }
+    cue_reading cue_file = read_cue_file(cue_path);
+    for (const std::string& warning : cue_file.warnings)
+        tell(run, split_event_kind::warning, warning);
+    run.cues = std::move(cue_file.cues);
+    run.cue_sources = std::move(cue_file.sources);
 
     split_result result;
     if (start_walk(run) && !walk_tags(run, result))
@@ -615,8 +759,10 @@ split_result split_flv(const char* flv_path, const char* cue_path, bool separate
         return fail_run(run, result);
     check_empty_slide(run);
     stop_ahead(run.ahead);
-    if (close_slide_files(run, result))
+    if (close_slide_files(run, result)) {
+        warn_cues_past_end(run);
         warn_earlier_slides(run);
+    }
     close_recording(run.reader);
     close_in(run.look);
     return result;

@@ -4,9 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class split_failure {
-    none, open_recording, read_recording, create_slide, write_slide, slide_is_input, interrupted
+    none, open_recording, read_recording, create_slide, write_slide, slide_is_input, interrupted, not_flv
 };
 
 // How a run ended: completed (failure none), or failed on the file at path
@@ -18,6 +19,7 @@ struct split_result {
     std::string input_path; // slide_is_input: the input that path names too
     std::int32_t slide = 0; // interrupted: the slide being written, and the
     std::uint64_t offset = 0; // byte offset of the tag the run stopped before
+    std::string detail; // not_flv: what the file looks like, and how to make an FLV of it
 };
 
 // Set, to the signal's number, by a handler of a signal that asks the run to
@@ -28,12 +30,31 @@ extern std::atomic<int> split_stop_signal;
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler sets split_stop_signal");
 
 // What a run tells its caller while it goes: the start of each slide after
-// the first, and warnings about the input, which never stop the run.
-enum class split_event_kind { slide_begun, warning };
+// the first, warnings about the input, which never stop the run, how far
+// it has come (now and then), and each slide that was written, as it ends.
+enum class split_event_kind { slide_begun, warning, progress, slide_done };
+struct split_progress {
+    std::uint64_t bytes_read = 0, file_size = 0;
+    std::size_t cue_points = 0;
+    unsigned starts_in_flight = 0; // new starts being made on other threads
+};
+// A slide that holds tags: its first and last tag's timestamps (ms), the
+// cut time that began it (none for slide 0) with where the cue file has
+// it, and the files written for it.
+struct split_slide {
+    std::uint32_t first_ts = 0, last_ts = 0;
+    bool has_cue = false;
+    std::uint32_t cue_ms = 0;
+    unsigned cue_line = 0;
+    std::string cue_token;
+    std::vector<std::string> files;
+};
 struct split_event {
     split_event_kind kind;
     std::int32_t slide;
     std::string text;
+    const split_progress* progress; // progress events only
+    const split_slide* done;         // slide_done events only
 };
 using split_listener = void (*)(const split_event& event, void* context);
 

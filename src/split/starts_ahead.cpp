@@ -276,6 +276,15 @@ bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, slide_starts& st
     }
 }
 
+unsigned starts_in_flight(starts_ahead* ahead)
+{
+    if (ahead == nullptr)
+        return 0;
+    const std::lock_guard<std::mutex> hold(ahead->lock);
+    return static_cast<unsigned>(std::count_if(ahead->jobs.begin(), ahead->jobs.end(),
+                                               [](const auto& job) { return job->state == job_state::working; }));
+}
+
 start_budget* budget_of(starts_ahead* ahead)
 {
     return ahead != nullptr ? &ahead->budget : nullptr;

@@ -78,5 +78,7 @@ bool take_slide_starts(starts_ahead* ahead, std::int32_t slide, slide_starts& st
 // The budget the workers' starts share, for a start the walk makes beside
 // them; null without workers.
 start_budget* budget_of(starts_ahead* ahead);
+// How many starts the workers are making now; 0 without workers.
+unsigned starts_in_flight(starts_ahead* ahead);
 // Stops the work, waits for the threads and frees them.
 void stop_ahead(starts_ahead* ahead);
