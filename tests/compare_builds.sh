@@ -21,7 +21,8 @@ if [ ! -e "$store/.complete" ]; then
   for kind in h264_aac h264_mp3 flv1_mp3 aac_only aac_48k_mono indexed; do
     make_recording "$kind" "$work/rec.flv" && cue_file 3000 7500 && keep "$kind"
   done
-  for kind in h264_baseline h264_bframes h264_high10 h264_high422 h264_high444 flv1 resent_header late_first_frame avc1 avc1_tracks av1 vp9 hevc hevc_legacy; do
+  for kind in h264_baseline h264_bframes h264_high10 h264_high422 h264_high444 flv1 resent_header late_first_frame avc1 avc1_tracks av1 vp9 hevc hevc_legacy \
+              h264_closed hevc_closed av1_default vp9_default; do
     first_picture_recording "$edit" "$kind" && keep "first_$kind"
   done
   sine=(-f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" -ac 2)

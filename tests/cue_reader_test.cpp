@@ -121,3 +121,69 @@ TEST(CueFile, MissingFileGivesEmptyListAndWarning)
 }
 
 }  // namespace
+
+namespace {
+
+cue_reading reading_of(const std::string& text)
+{
+    std::FILE* file = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::rewind(file);
+    cue_reading reading = read_cue_text(file, "talk.cue");
+    std::fclose(file);
+    return reading;
+}
+
+// The reader's results stay; what it may have misread is told, one warning
+// a token (its line and the token), many of one kind in one line.
+TEST(CueFile, SaysWhatItMayHaveMisread)
+{
+    struct told_case {
+        std::string text;
+        std::vector<std::uint32_t> cues;
+        std::vector<std::string> warnings; // each a part of the warning in that place
+    };
+    const told_case cases[] = {
+        {"00:00:15\n", {CUE_END}, {"talk.cue:1: '00:00:15' gives no time and is dropped: a time in colons is read only "
+                                   "with all four fields, HH:MM:SS:mmm; for 15 s write 00:00:15:000"}},
+        {"00:00:15.500", {CUE_END}, {"'00:00:15.500' gives no time and is dropped: a time in colons is read only with all four "
+                                         "fields, HH:MM:SS:mmm; for 15.500 s write 00:00:15:500"}},
+        {"00:15", {CUE_END}, {"talk.cue:1: '00:15' gives no time and is dropped: minutes and seconds"}},
+        {"0:00:15:000", {CUE_END}, {"'0:00:15:000' gives no time and is dropped: a time in colons needs two digits"}},
+        {"\n\n1:30", {1000, CUE_END}, {"talk.cue:3: '1:30' is read as 1 s: minutes and seconds are no form the reader "
+                                        "knows; for 90 s write 00:01:30:000"}},
+        {"15.5", {15000, CUE_END}, {"'15.5' is read as 15 s: the fraction of decimal seconds is dropped"}},
+        {"00:00:10:5", {10005, CUE_END}, {"'00:00:10:5' is read as 10.005 s: its last field counts milliseconds"}},
+        {"00:00:10:000  # slide 2: intro", {10000, 2000, CUE_END},
+         {"talk.cue:1: '2:' is read as 2 s: a number in a note became a cut time",
+          "talk.cue:1: '#' is skipped: it is no time", "'slide' is skipped", "'intro' is skipped",
+          "cut times out of order, taken in the file's order: 2 s on line 1 after 10 s"}},
+        {"0:00 Intro\n0:10 Topic A\n", {CUE_END}, {"'0:00' gives no time", "talk.cue:2: '0:10' gives no time",
+                                                   "'Intro' is skipped", "'Topic' is skipped", "'A' is skipped"}},
+        {"1.5 2.5 3.5 4.5 5.5", {1000, 2000, 3000, 4000, 5000, CUE_END},
+         {"talk.cue:1: '1.5' is read as 1 s: the fraction of decimal seconds is dropped; for 1.500 s write "
+          "00:00:01:500 (and 4 more like it)"}},
+        {"25 10 30 5", {25000, 10000, 30000, 5000, CUE_END},
+         {"cut times out of order, taken in the file's order: 10 s on line 1 after 25 s, 5 s on line 1 after 30 s"}},
+        {"\xEF\xBB\xBF" "00:00:10:000\n00:00:20:000\n", {10000, 20000, CUE_END}, {}},
+        {"00:00:04:500\n9\n00:00:13:000\n17\n", {4500, 9000, 13000, 17000, CUE_END}, {}},
+    };
+    for (const told_case& c : cases) {
+        const cue_reading r = reading_of(c.text);
+        EXPECT_EQ(r.cues, c.cues) << c.text;
+        ASSERT_EQ(r.warnings.size(), c.warnings.size()) << c.text << ": " << ::testing::PrintToString(r.warnings);
+        for (std::size_t i = 0; i < c.warnings.size(); ++i) {
+            EXPECT_EQ(r.warnings[i].rfind("warning: ", 0), 0u) << r.warnings[i];
+            EXPECT_NE(r.warnings[i].find(c.warnings[i]), std::string::npos) << c.text << ": " << r.warnings[i];
+        }
+    }
+    // Each cue point's line and token, as written.
+    const cue_reading r = reading_of("# notes\n00:00:04:500\n\n9 17\n");
+    ASSERT_EQ(r.sources.size(), 3u);
+    EXPECT_EQ(r.sources[0].line, 2u);
+    EXPECT_EQ(r.sources[0].token, "00:00:04:500");
+    EXPECT_EQ(r.sources[2].line, 4u);
+    EXPECT_EQ(r.sources[2].token, "17");
+}
+
+}  // namespace

@@ -90,6 +90,15 @@ TEST(ExitStatus, CommandLineAndRecording)
         {"complete run", {rec.string(), cue.string()}, 0,
          "Processing [" + rec.string() + "] with cue file [" + cue.string() + "]\nProcessing slide 1...\nProgram complete.",
          ""},
+        {"an option slidecut does not have", {rec.string(), cue.string(), "--dry-run"}, 0,
+         "Processing [" + rec.string() + "] with cue file [" + cue.string() + "]\nProcessing slide 1...\nProgram complete.",
+         "slidecut: warning: the third argument '--dry-run' is ignored"},
+        {"the switch not last", {rec.string(), cue.string(), "-s", "extra"}, 0,
+         "Processing [" + rec.string() + "] with cue file [" + cue.string() + "]\nProcessing slide 1...\nProgram complete.",
+         "slidecut: warning: the arguments '-s' 'extra' are ignored"},
+        {"arguments swapped", {cue.string(), rec.string()}, 1,
+         "Processing [" + cue.string() + "] with cue file [" + rec.string() + "]\n",
+         "slidecut: " + cue.string() + " is no FLV recording: it looks like a cue file"},
     };
     for (const status_case& c : cases) {
         const run_result r = run_slidecut(c.args);

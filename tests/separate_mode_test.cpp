@@ -209,7 +209,7 @@ TEST_F(SeparateMode, AacSlides)
         EXPECT_EQ(r.result.failure, split_failure::none) << c.name;
         // Less the cut time past the end of those that end before 1 s.
         std::string warnings = r.warnings;
-        const std::size_t past_end = warnings.find("past the recording's last tag");
+        const std::size_t past_end = warnings.find("past the recording's end");
         if (past_end != std::string::npos)
             warnings.erase(warnings.rfind('\n', past_end) + 1, warnings.find('\n', past_end) + 1);
         if (c.warning.empty()) {

@@ -80,7 +80,7 @@ TEST_F(Splitter, ATagPassingSeveralCuesBeginsTheLastSlide)
         {"cues before the first tag", "3 5", {7000, 7040}, {0, 0, 2}, "slides 0 to 1 hold no tag"},
         {"next tag passes nothing more", "00:00:00:100 00:00:00:200", {0, 300, 150}, {1, 0, 2}, "slide 1 holds no tag"},
         {"a cue point beyond the last tag is never passed", "1 04:39:37:215 20000", {0, 2000, 0xFFFFFF, 5000},
-         {1, 3}, "cut times past the recording's last tag at 5.000 s: 16777.215 s (line 1), 20000.000 s (line 1)"},
+         {1, 3}, "cut times past the recording's end, its latest tag at 16777.215 s: 20000.000 s (line 1)"},
         {"TimestampExtended counts in the split test", "1 16778", {0, 2000, 0xFFFFFF, 16778001, 0x01000000},
          {1, 2, 2}, ""},
     };
@@ -268,6 +268,9 @@ TEST_F(Splitter, NamesTheSlidesLeftFromAnEarlierRun)
                            " are from an earlier run; they are left as they were\n"},
         {"1 2", "2", "warning: " + slide_path(2).string() + " is from an earlier run; it is left as it was\n"},
         {"2", "1 2", ""},
+        // Files of a kind this run did not make, within its numbers.
+        {"1 2", "1 2", "warning: " + slide_path(0, "aac").string() + ", " + slide_path(1, "mp3").string() +
+                           " are from an earlier run; they are left as they were\n"},
     };
     const auto tags = video_every_40ms(4000);
     for (const earlier_case& c : cases) {
@@ -275,6 +278,12 @@ TEST_F(Splitter, NamesTheSlidesLeftFromAnEarlierRun)
         // Separate mode's audio files of every kind count as well.
         for (const char* ext : {"opus", "eac3"})
             write_file(slide_path(4, ext), {1});
+        if (std::string(c.cues) == c.earlier_cues) {
+            fs::remove(slide_path(4, "opus"));
+            fs::remove(slide_path(4, "eac3"));
+            write_file(slide_path(0, "aac"), {1});
+            write_file(slide_path(1, "mp3"), {1});
+        }
         const bytes last_earlier = read_file(slide_path(slide_count() - 1));
         const split_outcome r = split(tags, c.cues);
         EXPECT_EQ(r.warnings, c.warning) << c.cues;

@@ -48,7 +48,7 @@ struct split_run {
     std::vector<std::uint32_t> cues;
     std::vector<cue_source> cue_sources; // where each cue point stands in the cue file
     std::set<std::string> made_files;     // the slide files this run wrote
-    std::uint32_t slide_first_ts = 0, last_ts = 0; // of the current slide's first tag, and of the last tag so far
+    std::uint32_t slide_first_ts = 0, last_ts = 0; // of the current slide's first tag, and its latest so far
     bool has_tag = false; // the walk has read a tag
     std::uint64_t next_progress = 0; // the offset past which progress is told next
     std::string base_name;
@@ -549,7 +549,7 @@ void copy_plain_frames(split_run& run)
         if (!copied)
             return;
         in.pos += PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + tag.data_size;
-        run.last_ts = tag.timestamp;
+        run.last_ts = std::max(run.last_ts, tag.timestamp);
     }
 }
 
@@ -641,10 +641,10 @@ bool walk_tags(split_run& run, split_result& result)
         // Told once, here, where the buffer holds the tag for what follows.
         const tag_class c = peek_tag_class(run.reader.in, tag, run.separate_audio ? 2 + ASC_READ_MAX : 0);
         if (!run.slide_has_tag)
-            run.slide_first_ts = tag.timestamp;
+            run.slide_first_ts = run.last_ts = tag.timestamp;
         run.slide_has_tag = true;
         run.has_tag = true;
-        run.last_ts = tag.timestamp;
+        run.last_ts = std::max(run.last_ts, tag.timestamp);
         const move_result moved = route_tag(run, tag, c, tag_offset, result);
         if (moved == move_result::failed)
             return false;
@@ -678,7 +678,7 @@ void warn_cues_past_end(const split_run& run)
     if (count > 3)
         past += " and " + std::to_string(count - 3) + " more";
     if (count > 0)
-        warn(run, "%s: cut times past the recording's last tag at %.3f s: %s; no slide begins there", run.cue_path.c_str(),
+        warn(run, "%s: cut times past the recording's end, its latest tag at %.3f s: %s; no slide begins there", run.cue_path.c_str(),
              run.last_ts / 1000.0, past.c_str());
 }
 
