@@ -7,9 +7,12 @@
 #             Debian's source packages)
 #   fuzz      the libFuzzer targets (clang)
 #   all       every one of them
-# Usage: scripts/install-deps.sh CAPABILITY...
+# Usage: scripts/install-deps.sh [--missing] CAPABILITY...
+#   --missing  only print the packages that are not installed yet
 set -euo pipefail
-[ $# -gt 0 ] || { sed -n '2,10s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+print_missing=false
+[ "${1:-}" = --missing ] && { print_missing=true; shift; }
+[ $# -gt 0 ] || { sed -n '2,12s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 
 packages_of() {
   case "$1" in
@@ -34,7 +37,9 @@ for capability in "$@"; do
   # already brings npm, and Debian's would conflict with it.
   if [ "$capability" = tests ] && ! command -v npm >/dev/null; then wanted+=(nodejs npm); fi
 done
-if [ ${#wanted[@]} -gt 0 ]; then
+if $print_missing; then
+  echo "${wanted[*]}"
+elif [ ${#wanted[@]} -gt 0 ]; then
   echo "install-deps.sh: installing ${wanted[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${wanted[@]}" >/dev/null
