@@ -75,9 +75,9 @@ for recording in "$store"/*/; do
     run "$before" "$work/before" "$name" "$mode"
     run "$after" "$work/after" "$name" "$mode"
     runs=$((runs + 1))
-    if ! diff -r "$work/before/$name/$mode" "$work/after/$name/$mode" >"$work/diff" 2>&1; then
+    if ! diff -rq "$work/before/$name/$mode" "$work/after/$name/$mode" >"$work/diff" 2>&1; then
       differ=$((differ + 1))
-      fail "$name $mode: $(head -n 3 "$work/diff")"
+      fail "$name $mode: $(awk '{ sub(".*/", "", $2); printf "%s ", $2 }' "$work/diff")differ"
     fi
   done
 done

@@ -471,8 +471,12 @@ bool refuse_foreign_file(split_run& run, split_result& result)
     if (run.look.error != 0 || (got >= 3 && std::memcmp(head, "FLV", 3) == 0) || first_tag_reads_whole(run, head, got))
         return false;
     const std::string& path = run.reader.in.path;
-    const std::string convert = "; ffmpeg makes an FLV of it: ffmpeg -i " + path + " -c copy " +
-                                with_extension(path, ".flv") + " (with -c:v libx264 -c:a aac for other codecs)";
+    // (One already named .flv gets another name, not its own.)
+    std::string flv = with_extension(path, ".flv");
+    if (flv == path)
+        flv = with_extension(path, "-converted.flv");
+    const std::string convert = "; ffmpeg makes an FLV of it: ffmpeg -i " + path + " -c copy " + flv +
+                                " (with -c:v libx264 -c:a aac for other codecs)";
     std::string detail = "is no FLV recording";
     switch (foreign_kind_of(head, got)) {
     case foreign_kind::mp4: detail += ": it looks like an MP4 or QuickTime file" + convert; break;
