@@ -18,7 +18,7 @@ packages_of() {
   case "$1" in
     build) echo cmake g++ make ;;
     reencode) echo pkg-config libavcodec-dev libavutil-dev ;;
-    tests) echo libgtest-dev ffmpeg flvmeta yamdi mandoc strace gstreamer1.0-tools gstreamer1.0-plugins-good \
+    tests) echo libgtest-dev ffmpeg flvmeta yamdi mandoc strace lintian man-db bsdutils gstreamer1.0-tools gstreamer1.0-plugins-good \
                 gstreamer1.0-plugins-bad gstreamer1.0-libav chromium firefox-esr ;;
     windows) echo g++-mingw-w64-x86-64-posix wine64 nasm dpkg-dev zip mandoc bsdextrautils ;;
     fuzz) echo clang libclang-rt-14-dev ;;

@@ -6,9 +6,11 @@ set -euo pipefail
 build=$1 prefix=$2/prefix
 rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-page="$prefix/share/man/man1/slidecut.1"
+page="$prefix/share/man/man1/slidecut.1.gz"
 [ -x "$prefix/bin/slidecut" ] || { echo "FAIL: bin/slidecut not installed" >&2; exit 1; }
-[ -f "$page" ] || { echo "FAIL: share/man/man1/slidecut.1 not installed" >&2; exit 1; }
+[ -f "$page" ] || { echo "FAIL: share/man/man1/slidecut.1.gz not installed" >&2; exit 1; }
+gzip -dc "$page" >"$2/slidecut.1"
+page=$2/slidecut.1
 ran=$("$prefix/bin/slidecut" 2>/dev/null || true)
 [ "$ran" = "invalid command line" ] || { echo "FAIL: installed binary does not run" >&2; exit 1; }
 
