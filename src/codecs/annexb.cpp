@@ -2,6 +2,8 @@
 
 #include "io/big_endian.h"
 
+#include <algorithm>
+
 std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size)
 {
     std::vector<nal_unit> units;
@@ -35,9 +37,9 @@ std::vector<nal_unit> length_prefixed_units(const std::uint8_t* data, std::size_
     for (std::size_t at = 0; size - at >= length_size;) {
         const std::size_t length = get_be(data + at, static_cast<std::int8_t>(length_size));
         at += length_size;
+        units.push_back({data + at, std::min(length, size - at)});
         if (length > size - at)
             break;
-        units.push_back({data + at, length});
         at += length;
     }
     return units;

@@ -15,7 +15,9 @@ struct nal_unit {
 std::vector<nal_unit> annexb_units(const std::uint8_t* data, std::size_t size);
 
 // The NAL units of a frame as FLV carries them, each behind a length of
-// length_size bytes (1 to 4); the units before one that runs past the end.
+// length_size bytes (1 to 4); a unit that runs past the end is cut short
+// there (the frame may be its first bytes only, as read for its units'
+// headers).
 std::vector<nal_unit> length_prefixed_units(const std::uint8_t* data, std::size_t size, unsigned length_size);
 
 // The NAL units of an Annex B stream, each behind its 4-byte length.

@@ -8,6 +8,8 @@
 #include "flv/tag_kind.h"
 #include "io/big_endian.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr unsigned CODEC_H263 = 2;
@@ -106,14 +108,25 @@ random_access frame_access(const std::vector<std::uint8_t>& data, const std::vec
     return {};
 }
 
+// A keyframe's units before its first picture unit, and that unit's
+// header, lie in its first bytes in all but odd frames; the rest is read
+// only where they do not tell.
+constexpr std::size_t ACCESS_HEAD_SIZE = 4096;
+
 random_access tag_access(in_stream& look, std::uint64_t offset, const std::vector<std::uint8_t>& config)
 {
     std::uint8_t header[TAG_HEADER_SIZE];
     if (read_at(look, offset, header, TAG_HEADER_SIZE) < TAG_HEADER_SIZE)
         return {};
-    std::vector<std::uint8_t> data(decode_tag_header(header).data_size);
-    data.resize(read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()));
-    return frame_access(data, config);
+    const std::uint32_t size = decode_tag_header(header).data_size;
+    std::vector<std::uint8_t> data(std::min<std::size_t>(size, ACCESS_HEAD_SIZE));
+    for (;;) {
+        data.resize(read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()));
+        const random_access access = frame_access(data, config);
+        if (access.kind != access_kind::unknown || data.size() >= size || data.size() < ACCESS_HEAD_SIZE)
+            return access;
+        data.resize(size);
+    }
 }
 
 joint_kind joint_of(const random_access& access, const std::vector<std::uint8_t>& data)

@@ -215,7 +215,7 @@ bool supports_format(const AVCodec* codec, AVPixelFormat format)
 // fastest that bench/encoder_settings found to keep every new frame at least
 // 40 dB from the recording's own picture, the first at least 42 dB, and the
 // slides within 1.15 times the recording's bytes, on recordings of each kind
-// (the README has the table): x264 superfast at CRF 26, x265 ultrafast at
+// (doc/encoder-settings.md has the table): x264 superfast at CRF 26, x265 ultrafast at
 // CRF 26, libaom at its fastest speed; within a preset, the quality with
 // room to spare on the bounds. No setting of libvpx, x265 or Sorenson
 // H.263 meets all three on the 320x240 test recordings: VP9 at CRF 30 keeps

@@ -1,7 +1,8 @@
-// A slide whose first video frame is not a keyframe starts with one of its
-// own: its video frames up to the recording's next keyframe are decoded
-// (from the last keyframe before the slide on) and encoded again as a run
-// that starts with a keyframe. The new run's tags replace the recording's
+// A slide whose first video frame is not a clean start (no keyframe, or a
+// keyframe whose units say decoders cannot begin there) starts with one of
+// its own: its video frames up to where the recording's may follow are
+// decoded (from the last keyframe before the slide on, or the one before
+// that) and encoded again as a run that starts with a keyframe. The new run's tags replace the recording's
 // one for one, at the same timestamps; its sequence header goes first, and
 // (where it does not hold the recording's parameter sets too, as H.264's and
 // HEVC's do) the recording's goes in again where copying resumes at the

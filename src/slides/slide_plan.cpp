@@ -82,13 +82,6 @@ std::int64_t presentation_time(const range_walk& walk)
     return std::int64_t{walk.tag.timestamp} + composition_time_ms(walk.head, walk.head_size);
 }
 
-std::vector<std::uint8_t> tag_data_at(in_stream& look, const range_walk& walk)
-{
-    std::vector<std::uint8_t> data(walk.tag.data_size);
-    data.resize(read_at(look, walk.offset + TAG_HEADER_SIZE, data.data(), data.size()));
-    return data;
-}
-
 }  // namespace
 
 leading_pictures leading_pictures_of(in_stream& look, const slide_range& range, std::uint64_t offset, int track)
@@ -125,9 +118,8 @@ slide_frames find_slide_frames(in_stream& look, const slide_range& range, int tr
             const bool first = !frames.has_frame;
             frames.has_frame = true;
             if (is_video_keyframe(walk.head, walk.head_size)) {
-                const std::vector<std::uint8_t> data = tag_data_at(look, walk);
-                const random_access access = frame_access(data, config);
-                const joint_kind joint = joint_of(access, data);
+                const random_access access = tag_access(look, walk.offset, config);
+                const joint_kind joint = joint_of(access, std::vector<std::uint8_t>(walk.head, walk.head + walk.head_size));
                 // A CRA first is taken for a BLA by decoders, which drop
                 // its leading pictures: without any, it is clean.
                 const leading_pictures leading =

@@ -536,10 +536,11 @@ bool copy_plain_flv(split_run& run, const tag_header& tag, const std::uint8_t* h
 void copy_plain_frames(split_run& run)
 {
     in_stream& in = run.reader.in;
+    std::uint32_t latest = run.last_ts;
     while (split_stop_signal == 0) {
         const std::size_t left = in.len - in.pos;
         if (left < PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + 2)
-            return;
+            break;
         // The next tag's header behind the PreviousTagSize of the one before.
         const std::uint8_t* header = in.buf.data() + in.pos + PREV_TAG_SIZE_LEN;
         const tag_header tag = decode_tag_header(header);
@@ -547,14 +548,15 @@ void copy_plain_frames(split_run& run)
         const std::size_t whole = TAG_HEADER_SIZE + tag.data_size + PREV_TAG_SIZE_LEN;
         if (tag.data_size < 2 || left - PREV_TAG_SIZE_LEN < whole || !is_plain_frame(tag.type, data) ||
             slide_of(run.cues, run.cur_slide, tag.timestamp) != run.cur_slide)
-            return;
+            break;
         const bool copied = run.separate_audio && tag.type == TAG_AUDIO ? copy_plain_audio(run.audio, run.recording_audio, tag, data)
                                                                        : copy_plain_flv(run, tag, header, whole);
         if (!copied)
-            return;
+            break;
         in.pos += PREV_TAG_SIZE_LEN + TAG_HEADER_SIZE + tag.data_size;
-        run.last_ts = std::max(run.last_ts, tag.timestamp);
+        latest = std::max(latest, tag.timestamp);
     }
+    run.last_ts = latest;
 }
 
 // The slides up to `slide` begin; those the tag passes into the one after

@@ -17,7 +17,7 @@ rec="$work/rec.flv"
 make_recording "$kind" "$rec"
 printf '00:00:03:000\n6.5\n00:00:09:250\n' >"$work/rec.cue"
 
-# Warnings the cut itself implies (README: "Each slide's onMetaData"): a
+# Warnings the cut itself implies (doc/metadata.md): a
 # separate-mode .flv whose header, as read, announces audio; an audio-only
 # slide without video; AAC whose real rate or channels its header bits
 # cannot say.
