@@ -83,8 +83,10 @@ void view_event(terminal_view& view, const split_event& event)
         view.slides.emplace_back(event.slide, *event.done);
     if (event.kind == split_event_kind::progress)
         view.last = *event.progress;
+    // Drawn again at once where a line of the run's own went over it.
+    const bool over = event.kind == split_event_kind::slide_begun || event.kind == split_event_kind::warning;
     if (event.kind != split_event_kind::slide_done && view.last.file_size > 0 &&
-        std::chrono::steady_clock::now() - view.shown >= REDRAW)
+        (over || std::chrono::steady_clock::now() - view.shown >= REDRAW))
         draw(view);
 }
 
