@@ -176,7 +176,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(cue, std::ios::binary) << cues;
 
     const split_result result = split_flv(rec.string().c_str(), cue.string().c_str(), separate, nullptr, nullptr);
-    check(result.failure == split_failure::none, "a readable recording in a writable folder fails the run");
+    // A file without the FLV signature whose header points at no whole tag
+    // is refused before anything is written; any other runs to its end.
+    const bool signature = recording.size() >= 3 && std::memcmp(recording.data(), "FLV", 3) == 0;
+    const bool refused = result.failure == split_failure::not_flv;
+    check(!refused || !signature, "a recording with the FLV signature is refused");
+    check(refused || result.failure == split_failure::none, "a readable recording in a writable folder fails the run");
 
     // The first 9 bytes may be read twice, as header and, with a DataOffset
     // below 9, as the start of the tag stream.
@@ -185,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string name = entry.path().filename().string();
         if (name.rfind("rec_", 0) != 0)
             continue;
+        check(!refused, "a refused recording left a slide file");
         const bytes slide = read_all(entry.path());
         total += slide.size();
         allowed += audio_framing(entry.path(), slide);
