@@ -156,6 +156,29 @@ TEST(BadInput, KeyframeFarBackStartsAsCut)
     fs::remove_all(dir);
 }
 
+// A keyframe whose first 4 KiB do not tell what kind of picture it is, and
+// whose tag the recording ends inside: its kind is read from what there is,
+// once, and the slide before it gets the bytes that are there.
+TEST(BadInput, KeyframeCutShortPastItsFirstBytes)
+{
+    const fs::path dir = make_scratch_dir("short_keyframe");
+    bytes unreadable(6000, 0); // units of length 0, no picture among them
+    unreadable[0] = 0x17, unreadable[1] = 1;
+    bytes recording = make_recording({{9, 0, 0, hex("17010000000000000141")},
+                                      {9, 1000, 0, tag_data(20, 1, 0x27)},
+                                      {9, 2000, 0, unreadable}});
+    recording.resize(recording.size() - 1000);
+    write_file(dir / "talk.flv", recording);
+    write_text(dir / "talk.cue", "1\n");
+    const split_outcome r = split_here(dir / "talk.flv", dir / "talk.cue", false);
+    EXPECT_EQ(r.result.failure, split_failure::none);
+    EXPECT_NE(r.warnings.find("ends inside the tag at byte offset"), std::string::npos) << r.warnings;
+    const bytes slide = read_file(dir / "talk_1.flv");
+    ASSERT_GE(slide.size(), 3000u);
+    EXPECT_TRUE(std::equal(slide.end() - 3000, slide.end(), recording.end() - 3000));
+    fs::remove_all(dir);
+}
+
 // An OpusHead that cannot start an Ogg Opus file: a warning naming its byte
 // offset, and the packets go to .mp3 as raw payload, nothing invented.
 TEST(BadInput, OpusHeadsThatCannotStartAFile)

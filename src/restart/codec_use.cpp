@@ -120,13 +120,15 @@ random_access tag_access(in_stream& look, std::uint64_t offset, const std::vecto
         return {};
     const std::uint32_t size = decode_tag_header(header).data_size;
     std::vector<std::uint8_t> data(std::min<std::size_t>(size, ACCESS_HEAD_SIZE));
-    for (;;) {
-        data.resize(read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()));
-        const random_access access = frame_access(data, config);
-        if (access.kind != access_kind::unknown || data.size() >= size || data.size() < ACCESS_HEAD_SIZE)
-            return access;
-        data.resize(size);
-    }
+    data.resize(read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()));
+    const random_access access = frame_access(data, config);
+    if (access.kind != access_kind::unknown || data.size() < ACCESS_HEAD_SIZE || size <= ACCESS_HEAD_SIZE)
+        return access;
+    // Once more with the whole tag, or as much of it as the recording holds
+    // where it ends inside the tag.
+    data.resize(size);
+    data.resize(read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()));
+    return frame_access(data, config);
 }
 
 joint_kind joint_of(const random_access& access, const std::vector<std::uint8_t>& data)
