@@ -225,6 +225,11 @@ bool is_intra_slice(const nal_unit& slice)
 
 }  // namespace
 
+unsigned avc_length_size(const std::uint8_t* record, std::size_t size)
+{
+    return size > 4 ? (record[4] & 3u) + 1 : 4;
+}
+
 random_access avc_random_access(const std::uint8_t* frame, std::size_t size, unsigned length_size)
 {
     random_access access;

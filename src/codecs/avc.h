@@ -24,6 +24,10 @@ bool avc_profile_of(const std::vector<std::uint8_t>& record, int& profile, int& 
 // its cropping taken off.
 bool avc_config_picture_size(const std::uint8_t* record, std::size_t size, unsigned& width, unsigned& height);
 
+// The size of the lengths before a frame's NAL units, lengthSizeMinusOne + 1
+// of an AVCDecoderConfigurationRecord; 4 where the record is too short.
+unsigned avc_length_size(const std::uint8_t* record, std::size_t size);
+
 // What decoding may begin with at a frame (NAL units behind lengths of
 // length_size bytes): an IDR is clean; an I picture that is no IDR is open;
 // any other picture with a recovery point SEI is a recovery point, right

@@ -357,6 +357,11 @@ constexpr unsigned NAL_BLA_W_LP = 16, NAL_BLA_N_LP = 18, NAL_IDR_N_LP = 20, NAL_
 
 }  // namespace
 
+unsigned hevc_length_size(const std::uint8_t* record, std::size_t size)
+{
+    return size > 21 ? (record[21] & 3u) + 1 : 4;
+}
+
 random_access hevc_random_access(const std::uint8_t* frame, std::size_t size, unsigned length_size)
 {
     random_access access;

@@ -13,6 +13,10 @@
 // window cropped off; false where the record holds none that reads.
 bool hevc_config_picture_size(const std::uint8_t* record, std::size_t size, unsigned& width, unsigned& height);
 
+// The size of the lengths before a frame's NAL units, lengthSizeMinusOne + 1
+// of an hvcC record; 4 where the record is too short.
+unsigned hevc_length_size(const std::uint8_t* record, std::size_t size);
+
 // The ids a run encoded again gives its VPS, SPS and PPS, where the encoder
 // numbers them all 0: ids the recording's do not use, so that a decoder
 // given both records knows both streams at once. Only the SPS id 15 and

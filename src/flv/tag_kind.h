@@ -80,6 +80,12 @@ inline bool is_coded_video_frame(const std::uint8_t* data, std::size_t available
         return false;
     return (codec != VIDEO_CODEC_AVC && codec != VIDEO_CODEC_HEVC) || (available >= 2 && data[1] == AVC_NALU);
 }
+// A coded frame of a video track (as video_track_of gives it): what the
+// walks that look for a track's pictures stop at.
+inline bool is_track_frame(std::uint8_t tag_type, const std::uint8_t* head, std::size_t head_size, int track)
+{
+    return tag_type == TAG_VIDEO && is_coded_video_frame(head, head_size) && video_track_of(head, head_size) == track;
+}
 // A legacy audio or video frame that is neither a sequence header nor a
 // keyframe: copied and counted as it stands, with nothing to note or hold.
 // Most tags are; the walks tell them inline. Needs two data bytes.

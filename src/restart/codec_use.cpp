@@ -25,11 +25,13 @@ const codec_use codec_uses[] = {
 
 }  // namespace
 
-const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
+const codec_use* codec_use_of(const std::uint8_t* data, std::size_t size)
 {
     // A Multitrack tag of one track holds one codec's frame, as any other;
     // tags of several tracks are not taken apart.
-    const ex_packet ex = parse_ex_packet(TAG_VIDEO, data.data(), data.size(), data.size());
+    if (size == 0)
+        return nullptr;
+    const ex_packet ex = parse_ex_packet(TAG_VIDEO, data, size, size);
     if (ex.extended && (!ex.complete || (ex.multitrack && ex.multitrack_type != ONE_TRACK)))
         return nullptr;
     for (const codec_use& use : codec_uses)
@@ -84,13 +86,13 @@ std::vector<std::uint8_t> new_tag_head(const codec_use& use, int track, unsigned
 unsigned nal_length_size(const codec_use& use, const std::vector<std::uint8_t>& config)
 {
     const std::vector<std::uint8_t> record = config.empty() ? config : payload_of(use, config);
-    const std::size_t at = use.codec == picture_codec::h264 ? 4 : 21;
-    return record.size() > at ? (record[at] & 3u) + 1 : 4;
+    return use.codec == picture_codec::h264 ? avc_length_size(record.data(), record.size())
+                                            : hevc_length_size(record.data(), record.size());
 }
 
 random_access frame_access(const std::vector<std::uint8_t>& data, const std::vector<std::uint8_t>& config)
 {
-    const codec_use* use = data.empty() ? nullptr : codec_use_of(data);
+    const codec_use* use = codec_use_of(data);
     if (use == nullptr)
         return {};
     const std::size_t offset = codec_offset(*use, data);
@@ -131,11 +133,11 @@ random_access tag_access(in_stream& look, std::uint64_t offset, const std::vecto
     return frame_access(data, config);
 }
 
-joint_kind joint_of(const random_access& access, const std::vector<std::uint8_t>& data)
+joint_kind joint_of(const random_access& access, const std::uint8_t* data, std::size_t size)
 {
     if (access.kind == access_kind::clean || access.kind == access_kind::unknown)
         return joint_kind::as_is;
-    const codec_use* use = access.kind == access_kind::open ? codec_use_of(data) : nullptr;
+    const codec_use* use = access.kind == access_kind::open ? codec_use_of(data, size) : nullptr;
     // H.264 has no such splice: an I picture that is no IDR continues the
     // recording's frame numbers, reference marking and parameter sets.
     return use != nullptr && use->codec == picture_codec::hevc ? joint_kind::as_bla : joint_kind::none;

@@ -23,7 +23,11 @@ struct codec_use {
 };
 // The codec of a video tag's data; null for one slidecut does not encode,
 // and for a Multitrack tag of several tracks.
-const codec_use* codec_use_of(const std::vector<std::uint8_t>& data);
+const codec_use* codec_use_of(const std::uint8_t* data, std::size_t size);
+inline const codec_use* codec_use_of(const std::vector<std::uint8_t>& data)
+{
+    return codec_use_of(data.data(), data.size());
+}
 // H.264 and HEVC frames carry a composition time, legacy or extended.
 bool has_composition_time(const codec_use& use);
 // Where the codec's own bytes begin in a tag's data.
@@ -50,6 +54,6 @@ random_access tag_access(in_stream& look, std::uint64_t offset, const std::vecto
 // do not tell of), as a BLA (an HEVC CRA whose leading pictures go to the
 // new run), or not at all.
 enum class joint_kind { none, as_is, as_bla };
-joint_kind joint_of(const random_access& access, const std::vector<std::uint8_t>& data);
+joint_kind joint_of(const random_access& access, const std::uint8_t* data, std::size_t size);
 // What such a keyframe is, for a warning: why decoders cannot begin there.
 std::string access_description(const random_access& access);

@@ -304,8 +304,7 @@ bool next_track_frame(in_stream& look, int track, std::uint64_t end, frame_step&
         step.next = step.offset + TAG_HEADER_SIZE + step.tag.data_size + PREV_TAG_SIZE_LEN;
         const std::uint8_t* head = bytes + TAG_HEADER_SIZE;
         const std::size_t head_size = std::min<std::size_t>(got - TAG_HEADER_SIZE, step.tag.data_size);
-        if (step.tag.type == TAG_VIDEO && video_track_of(head, head_size) == track &&
-            is_coded_video_frame(head, head_size)) {
+        if (is_track_frame(step.tag.type, head, head_size, track)) {
             step.pts = std::int64_t{step.tag.timestamp} + composition_time_ms(head, head_size);
             return true;
         }

@@ -66,17 +66,6 @@ bool next_in_range(in_stream& look, const slide_range& range, range_walk& walk)
     return in_slide;
 }
 
-}  // namespace
-
-namespace {
-
-// The track's coded frame at the walk's step, if it is one.
-bool is_track_frame(const range_walk& walk, int track)
-{
-    return walk.tag.type == TAG_VIDEO && is_coded_video_frame(walk.head, walk.head_size) &&
-           video_track_of(walk.head, walk.head_size) == track;
-}
-
 std::int64_t presentation_time(const range_walk& walk)
 {
     return std::int64_t{walk.tag.timestamp} + composition_time_ms(walk.head, walk.head_size);
@@ -95,7 +84,7 @@ leading_pictures leading_pictures_of(in_stream& look, const slide_range& range, 
     walk.first = false;
     for (walk.offset += TAG_HEADER_SIZE + walk.tag.data_size + PREV_TAG_SIZE_LEN; next_in_range(look, range, walk);
          walk.offset += TAG_HEADER_SIZE + walk.tag.data_size + PREV_TAG_SIZE_LEN) {
-        if (!is_track_frame(walk, track))
+        if (!is_track_frame(walk.tag.type, walk.head, walk.head_size, track))
             continue;
         if (presentation_time(walk) >= shown) {
             leading.end = walk.offset;
@@ -114,12 +103,12 @@ slide_frames find_slide_frames(in_stream& look, const slide_range& range, int tr
     walk.offset = range.first_tag;
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
-        if (is_track_frame(walk, track)) {
+        if (is_track_frame(walk.tag.type, walk.head, walk.head_size, track)) {
             const bool first = !frames.has_frame;
             frames.has_frame = true;
             if (is_video_keyframe(walk.head, walk.head_size)) {
                 const random_access access = tag_access(look, walk.offset, config);
-                const joint_kind joint = joint_of(access, std::vector<std::uint8_t>(walk.head, walk.head + walk.head_size));
+                const joint_kind joint = joint_of(access, walk.head, walk.head_size);
                 // A CRA first is taken for a BLA by decoders, which drop
                 // its leading pictures: without any, it is clean.
                 const leading_pictures leading =
