@@ -158,7 +158,7 @@ TEST(BadInput, KeyframeFarBackStartsAsCut)
 
 // A keyframe whose first 4 KiB do not tell what kind of picture it is, and
 // whose tag the recording ends inside: its kind is read from what there is,
-// once, and the slide before it gets the bytes that are there.
+// once, and the slide that holds it gets the bytes that are there.
 TEST(BadInput, KeyframeCutShortPastItsFirstBytes)
 {
     const fs::path dir = make_scratch_dir("short_keyframe");

@@ -126,10 +126,11 @@ random_access tag_access(in_stream& look, std::uint64_t offset, const std::vecto
     const random_access access = frame_access(data, config);
     if (access.kind != access_kind::unknown || data.size() < ACCESS_HEAD_SIZE || size <= ACCESS_HEAD_SIZE)
         return access;
-    // Once more with the whole tag, or as much of it as the recording holds
-    // where it ends inside the tag.
+    // The rest of the tag, or as much of it as the recording holds where it
+    // ends inside the tag.
+    const std::size_t head = data.size();
     data.resize(size);
-    data.resize(read_at(look, offset + TAG_HEADER_SIZE, data.data(), data.size()));
+    data.resize(head + read_at(look, offset + TAG_HEADER_SIZE + head, data.data() + head, size - head));
     return frame_access(data, config);
 }
 

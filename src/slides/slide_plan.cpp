@@ -103,7 +103,7 @@ slide_frames find_slide_frames(in_stream& look, const slide_range& range, int tr
     walk.offset = range.first_tag;
     while (next_in_range(look, range, walk)) {
         const tag_header& tag = walk.tag;
-        if (is_track_frame(walk.tag.type, walk.head, walk.head_size, track)) {
+        if (is_track_frame(tag.type, walk.head, walk.head_size, track)) {
             const bool first = !frames.has_frame;
             frames.has_frame = true;
             if (is_video_keyframe(walk.head, walk.head_size)) {
